@@ -1,0 +1,108 @@
+#include "access/group_expand.h"
+
+#include "frame/allocator.h"
+#include "frame/client.h"
+#include "store/book_file.h"
+
+namespace ovel {
+namespace {
+
+struct Frame {
+  const Entry* group;
+  uint16_t nextMember;  // index into the member list, from 1
+};
+
+MemberItem* CopyMember(const Entry* entry) {
+  MemberItem* item = static_cast<MemberItem*>(AllocBlock(sizeof(MemberItem)));
+  if (!item) return nullptr;
+  item->group = IsGroup(entry) ? 1 : 0;
+  item->surnameOffset = entry->surnameOffset;
+  item->name = DupString(entry->displayName);
+  item->address = DupString(IsGroup(entry) ? "" : entry->address);
+  item->comment = DupString(entry->comment);
+  if (!item->name || !item->address || !item->comment) {
+    OvelFreeGroup(item);
+    return nullptr;
+  }
+  return item;
+}
+
+bool IsOnPath(const Frame* stack, uint32_t depth, const Entry* group) {
+  for (uint32_t i = 0; i < depth; ++i) {
+    if (stack[i].group == group) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) {
+  // A path holds each group at most once, so the book's entry count bounds
+  // its depth.  The walk is iterative: nesting can be 4095 deep.
+  uint32_t capacity = book->entryCount ? book->entryCount : 1;
+  Frame* stack = static_cast<Frame*>(AllocBlock(capacity * static_cast<uint32_t>(sizeof(Frame))));
+  if (!stack) return nullptr;
+  uint32_t depth = 0;
+  stack[depth++] = {group, 1};
+
+  MemberItem* head = nullptr;
+  MemberItem** tail = &head;
+  uint32_t listed = 0;
+  bool failed = false;
+  while (depth > 0) {
+    Frame* top = &stack[depth - 1];
+    if (top->nextMember > top->group->members[0]) {
+      --depth;
+      continue;
+    }
+    const Entry* member = FindEntryById(book, top->group->members[top->nextMember++]);
+    if (!member) continue;
+    if (IsGroup(member) && recursive) {
+      if (!IsOnPath(stack, depth, member) && depth < capacity) stack[depth++] = {member, 1};
+      continue;
+    }
+    MemberItem* item = listed < kMaxMemberItems ? CopyMember(member) : nullptr;
+    if (!item) {
+      failed = true;
+      break;
+    }
+    ++listed;
+    *tail = item;
+    tail = &item->next;
+  }
+  FreeBlock(stack);
+  if (failed) {
+    OvelFreeGroup(head);
+    return nullptr;
+  }
+  return head;
+}
+
+}  // namespace ovel
+
+using namespace ovel;
+
+extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
+                                                           int recursive) {
+  if (!ClientIsOpen(client) || !groupName) return nullptr;
+  BookSession session(client);
+  Book* book = session.book();
+  if (!book || AcquireBook(book) != kBookLoaded) return nullptr;
+  MemberItem* list = nullptr;
+  if (const Entry* group = FindGroupByName(book, groupName)) {
+    list = ExpandMembers(book, group, recursive != 0);
+  }
+  ReleaseBook(book);
+  return list;
+}
+
+extern "C" OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list) {
+  while (list) {
+    MemberItem* next = list->next;
+    FreeBlock(list->name);
+    FreeBlock(list->address);
+    FreeBlock(list->comment);
+    FreeBlock(list);
+    list = next;
+  }
+}

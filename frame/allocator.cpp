@@ -1,0 +1,105 @@
+#include "frame/allocator.h"
+
+#include <cstring>
+
+#include "frame/local_lock.h"
+#include "frame/platform.h"
+
+namespace ovel {
+namespace {
+
+struct ProcessContext {
+  LocalRef next;
+  ProcessId process;
+  uint16_t useCount;
+};
+
+LocalRef gContextChain;
+
+// The handle of the calling process's context, or 0.
+LocalRef FindContext() {
+  ProcessId self = PlatformCurrentProcess();
+  for (LocalRef handle = gContextChain; handle;) {
+    LocalLock<ProcessContext> context(handle);
+    if (!context) return 0;
+    if (context->process == self) return handle;
+    handle = context->next;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void ProcessContextInit() {
+  if (LocalRef found = FindContext()) {
+    LocalLock<ProcessContext> context(found);
+    // A context whose count would wrap stays at its limit: it then outlives
+    // its Clients but never vanishes under them.
+    if (context->useCount != UINT16_MAX) ++context->useCount;
+    return;
+  }
+  LocalRef handle = PlatformLocalAlloc(sizeof(ProcessContext), true);
+  if (!handle) return;
+  LocalLock<ProcessContext> context(handle);
+  context->next = gContextChain;
+  context->process = PlatformCurrentProcess();
+  context->useCount = 1;
+  gContextChain = handle;
+}
+
+void ProcessContextTerm() {
+  LocalRef found = FindContext();
+  if (!found) return;
+  {
+    LocalLock<ProcessContext> context(found);
+    if (context->useCount > 1) {
+      --context->useCount;
+      return;
+    }
+  }
+  LocalRef previous = 0;
+  for (LocalRef handle = gContextChain; handle;) {
+    LocalRef next;
+    {
+      LocalLock<ProcessContext> context(handle);
+      next = context->next;
+    }
+    if (handle == found) {
+      if (previous) {
+        LocalLock<ProcessContext> before(previous);
+        before->next = next;
+      } else {
+        gContextChain = next;
+      }
+      PlatformLocalFree(found);
+      return;
+    }
+    previous = handle;
+    handle = next;
+  }
+}
+
+bool ProcessContextExists() { return FindContext() != 0; }
+
+void* AllocBlock(uint32_t size) {
+  if (size == 0 || !ProcessContextExists()) return nullptr;
+  void* address = PlatformBlockAlloc(size);
+  if (address) memset(address, 0, size);
+  return address;
+}
+
+void FreeBlock(void* address) {
+  if (!address || !ProcessContextExists()) return;
+  PlatformBlockFree(address);
+}
+
+char* DupString(const char* text) {
+  if (!text) return nullptr;
+  size_t length = strlen(text);
+  if (length >= UINT32_MAX) return nullptr;
+  char* copy = static_cast<char*>(AllocBlock(static_cast<uint32_t>(length + 1)));
+  if (copy) memcpy(copy, text, length + 1);
+  return copy;
+}
+
+}  // namespace ovel

@@ -1,0 +1,85 @@
+// OvelInitialize and OvelTerminate: where a caller enters the library.
+#include "frame/client.h"
+
+#include "access/view.h"
+#include "frame/allocator.h"
+#include "ovel.h"
+#include "store/book_file.h"
+
+namespace ovel {
+namespace {
+
+Client* gOpenClients;
+
+void RegisterClient(Client* client) {
+  client->nextLive = gOpenClients;
+  gOpenClients = client;
+}
+
+void UnregisterClient(Client* client) {
+  for (Client** link = &gOpenClients; *link; link = &(*link)->nextLive) {
+    if (*link == client) {
+      *link = client->nextLive;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+bool ClientIsOpen(const Client* client) {
+  if (!client) return false;
+  for (const Client* open = gOpenClients; open; open = open->nextLive) {
+    if (open == client) return true;
+  }
+  return false;
+}
+
+BookSession::BookSession(Client* client) : client_(client) {
+  client->bookAddress = static_cast<Book*>(PlatformLocalLock(client->book));
+}
+
+BookSession::~BookSession() {
+  if (client_->bookAddress) PlatformLocalUnlock(client_->book);
+  client_->bookAddress = nullptr;
+}
+
+}  // namespace ovel
+
+using namespace ovel;
+
+extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char* directory) {
+  if (!clientOut) return 0;
+  *clientOut = nullptr;
+  if (!directory) return 0;
+  ProcessContextInit();
+  Client* client = static_cast<Client*>(AllocBlock(sizeof(Client)));
+  if (!client) return 0;
+  LocalRef book = OpenBook(directory);
+  if (!book) {
+    FreeBlock(client);
+    return 0;
+  }
+  client->book = book;
+  RegisterClient(client);
+  *clientOut = client;
+  return 1;
+}
+
+extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
+  if (!ClientIsOpen(client)) return 0;
+  {
+    BookSession session(client);
+    if (Book* book = session.book()) {
+      // Every change is saved within its own call, so this writes nothing
+      // unless a caller left the book dirty some other way.
+      SaveBook(book);
+      FreeViewsOfClient(client, book);
+    }
+  }
+  CloseBook(client->book);
+  UnregisterClient(client);
+  FreeBlock(client);
+  ProcessContextTerm();
+  return 1;
+}

@@ -1,0 +1,44 @@
+// A caller's open book.
+#pragma once
+
+#include "frame/book.h"
+#include "frame/platform.h"
+
+extern "C" {
+struct Client {
+  Client* nextLive;  // registry of open Clients
+  ovel::LocalRef book;
+  ovel::Book* bookAddress;  // the locked Book, during one exported call
+  char comment[256];
+  char address[256];
+  char name[25];
+};
+}
+
+namespace ovel {
+
+inline constexpr size_t kMaxNameLength = sizeof(Client::name) - 1;
+inline constexpr size_t kMaxAddressLength = sizeof(Client::address) - 1;
+inline constexpr size_t kMaxCommentLength = sizeof(Client::comment) - 1;
+
+// True when `client` is a Client that OvelInitialize returned and
+// OvelTerminate has not closed.  Never reads through the pointer.
+bool ClientIsOpen(const Client* client);
+
+// Locks a Client's Book for the length of one exported call and keeps its
+// address in the Client meanwhile.
+class BookSession {
+ public:
+  explicit BookSession(Client* client);
+  ~BookSession();
+  BookSession(const BookSession&) = delete;
+  BookSession& operator=(const BookSession&) = delete;
+
+  // The locked Book; null when it could not be locked.
+  Book* book() const { return client_->bookAddress; }
+
+ private:
+  Client* client_;
+};
+
+}  // namespace ovel

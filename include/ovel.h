@@ -1,0 +1,97 @@
+/* ovel: an address book kept in one file, "ADDRBOOK.DAT", in a directory
+ * that the caller names.  Every change is in the file before the call that
+ * made it returns.  Calls are made one at a time (no internal locking). */
+#ifndef OVEL_H
+#define OVEL_H
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define OVELAPI __stdcall
+#else
+#define OVELAPI
+#endif
+
+/* Symbols are hidden by default in the Linux build; the API is exported.
+ * On Windows the exports come from the module definition file. */
+#if defined(OVEL_BUILDING_LIBRARY) && defined(__GNUC__) && !defined(_WIN32)
+#define OVEL_EXPORT __attribute__((visibility("default")))
+#else
+#define OVEL_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* An open book; opaque to callers. */
+typedef struct Client Client;
+
+/* A view on a book; a null value is "none". */
+typedef struct ViewHandleTag* ViewHandle;
+
+/* One entry copied out of a view; free it with OvelFreeItem. */
+typedef struct ViewItem {
+  int32_t group;         /* 1 for a group, 0 for a plain entry */
+  int32_t surnameOffset; /* index into name where the surname begins */
+  char* name;            /* display name */
+  char* address;         /* address; "<Group>" for a group */
+  char* comment;         /* comment, possibly empty */
+} ViewItem;
+
+/* One member of an expanded group; free the whole list with OvelFreeGroup. */
+typedef struct MemberItem {
+  struct MemberItem* next; /* next member, or null at the end */
+  int32_t group;           /* 1 for a nested group listed unexpanded */
+  int32_t surnameOffset;   /* index into name where the surname begins */
+  char* name;              /* display name */
+  char* address;           /* address; empty for a group */
+  char* comment;           /* comment, possibly empty */
+} MemberItem;
+
+/* Opens the book of a directory; stores the Client (null on failure) and returns 1 on success, 0 on
+ * failure. */
+OVEL_EXPORT int OVELAPI OvelInitialize(Client** client, const char* directory);
+
+/* Closes a Client, freeing views still open on it; returns 0 when client is not an open Client,
+ * else 1. */
+OVEL_EXPORT int OVELAPI OvelTerminate(Client* client);
+
+/* Adds a plain entry ("%" in name joins words of the surname) and saves the book; 1 when added and
+ * saved, else 0 with nothing changed. */
+OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name, const char* address,
+                                    const char* comment);
+
+/* Opens a view in surname order, with groups when includeGroups is non-zero; null when the book
+ * cannot be read. */
+OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int includeGroups);
+
+/* Returns the number of entries the view shows now, or -1 when view is not an open view. */
+OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view);
+
+/* Copies out the entry at index (0-based, current order); null when there is none or no memory. */
+OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int index);
+
+/* Frees an item from OvelGetViewItem; does nothing for null. */
+OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item);
+
+/* Deletes the entry at index and saves the book; 1 when deleted and saved or when index names no
+ * entry, 0 otherwise. */
+OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index);
+
+/* Closes a view; returns 1, or 0 when view is not an open view. */
+OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view);
+
+/* Lists the members of the group named groupName (any case), nested groups expanded when recursive
+ * is non-zero; null when none. */
+OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
+                                                int recursive);
+
+/* Frees a list from OvelExpandGroup; does nothing for null. */
+OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OVEL_H */

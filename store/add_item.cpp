@@ -1,0 +1,100 @@
+#include "store/add_item.h"
+
+#include <cstring>
+
+#include "frame/allocator.h"
+#include "ovel.h"
+#include "store/book_file.h"
+
+namespace ovel {
+namespace {
+
+// Copies `text` into `buffer` of `size` bytes; false when it does not fit.
+bool CopyBounded(char* buffer, size_t size, const char* text) {
+  if (!text) text = "";
+  size_t length = strnlen(text, size);
+  if (length >= size) return false;
+  memcpy(buffer, text, length + 1);
+  return true;
+}
+
+}  // namespace
+
+Entry* InsertEntry(Client* client, Book* book, uint16_t id) {
+  uint16_t offset = SurnameOffset(client->name);
+  char* display = DisplayName(client->name);
+  if (!display) return nullptr;
+  const char* key = display + offset;
+  Entry** link = &book->entries;
+  while (*link && PlatformCompareNoCase(SortKey(*link), key) < 0) link = &(*link)->next;
+
+  Entry* entry = static_cast<Entry*>(AllocBlock(sizeof(Entry)));
+  if (!entry) {
+    FreeBlock(display);
+    return nullptr;
+  }
+  entry->displayName = display;
+  entry->storedName = DupString(client->name);
+  entry->address = DupString(client->address);
+  entry->comment = DupString(client->comment);
+  // An entry missing a field it was given would be stored wrong.
+  if (!entry->storedName || !entry->address || !entry->comment) {
+    FreeEntry(entry);
+    return nullptr;
+  }
+  entry->surnameOffset = offset;
+  entry->flags = id & kIdMask;
+  entry->next = *link;
+  *link = entry;
+  ++book->entryCount;
+  ++book->changeCount;
+  book->dirty = 1;
+  return entry;
+}
+
+void RemoveInsertedEntry(Book* book, Entry* entry) {
+  for (Entry** link = &book->entries; *link; link = &(*link)->next) {
+    if (*link == entry) {
+      *link = entry->next;
+      break;
+    }
+  }
+  FreeEntry(entry);
+  --book->entryCount;
+  ++book->changeCount;
+}
+
+}  // namespace ovel
+
+using namespace ovel;
+
+extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
+                                               const char* address, const char* comment) {
+  if (!ClientIsOpen(client) || IsEmptyString(name) || IsEmptyString(address)) return 0;
+  if (!CopyBounded(client->name, sizeof client->name, name) ||
+      !CopyBounded(client->address, sizeof client->address, address) ||
+      !CopyBounded(client->comment, sizeof client->comment, comment)) {
+    return 0;
+  }
+  BookSession session(client);
+  Book* book = session.book();
+  if (!book || AcquireBook(book) != kBookLoaded) return 0;
+
+  int added = 0;
+  if (book->entryCount < kMaxEntries) {
+    int16_t id = book->nextId;
+    int32_t wasDirty = book->dirty;
+    if (Entry* entry = InsertEntry(client, book, static_cast<uint16_t>(id))) {
+      ++book->nextId;
+      if (SaveBook(book)) {
+        added = 1;
+      } else {
+        RemoveInsertedEntry(book, entry);
+        book->nextId = id;
+        book->dirty = wasDirty;
+      }
+    }
+  }
+  ReleaseBook(book);
+  return added;
+}

@@ -1,0 +1,23 @@
+// The book file and the load references that decide when a Book's entry
+// list is in memory.
+#pragma once
+
+#include "frame/book.h"
+#include "store/book_format.h"
+
+namespace ovel {
+
+// Takes a load reference, reading the file when none is held.
+BookStatus AcquireBook(Book* book);
+// Drops a load reference, freeing the entry list with the last one.
+void ReleaseBook(Book* book);
+// Reads the file into the entry list.  A missing file is an empty book; any
+// other failure leaves the book unloaded.
+BookStatus LoadBook(Book* book);
+// Writes a changed, loaded book to its file atomically and durably, then
+// renumbers its entries and compacts its member lists.  True when the file
+// holds the book (also when there was nothing to write); on false nothing
+// has changed, in memory or on disk.
+bool SaveBook(Book* book);
+
+}  // namespace ovel

@@ -1,0 +1,166 @@
+#include "store/book_format.h"
+
+#include <cstring>
+
+#include "frame/allocator.h"
+#include "frame/platform.h"
+
+namespace ovel {
+namespace {
+
+// Reads little-endian fields without ever looking past the end.
+struct Reader {
+  const uint8_t* at;
+  const uint8_t* end;
+
+  bool Byte(uint8_t* out) {
+    if (at == end) return false;
+    *out = *at++;
+    return true;
+  }
+  bool Word(uint16_t* out) {
+    if (end - at < 2) return false;
+    *out = static_cast<uint16_t>(at[0] | (at[1] << 8));
+    at += 2;
+    return true;
+  }
+};
+
+BookStatus ReadCountedString(Reader* in, char** out) {
+  uint8_t length;
+  if (!in->Byte(&length) || in->end - in->at < length) return kBookUnreadable;
+  char* text = static_cast<char*>(AllocBlock(length + 1u));
+  if (!text) return kBookNoMemory;
+  memcpy(text, in->at, length);
+  in->at += length;
+  *out = text;
+  return kBookLoaded;
+}
+
+BookStatus ReadMembers(Reader* in, uint16_t** out) {
+  uint8_t count;
+  if (!in->Byte(&count) || in->end - in->at < 2 * count) return kBookUnreadable;
+  uint16_t* members = static_cast<uint16_t*>(AllocBlock(2u * count + 2u));
+  if (!members) return kBookNoMemory;
+  members[0] = count;
+  for (unsigned i = 1; i <= count; ++i) in->Word(&members[i]);
+  *out = members;
+  return kBookLoaded;
+}
+
+BookStatus ReadRecord(Reader* in, Entry* entry, uint16_t* id) {
+  uint16_t word;
+  if (!in->Word(&word)) return kBookUnreadable;
+  *id = word & kFileIdMask;
+  entry->flags = *id | ((word & kFileGroupBit) ? kGroupFlag : 0);
+  if (BookStatus status = ReadCountedString(in, &entry->storedName)) return status;
+  entry->surnameOffset = SurnameOffset(entry->storedName);
+  entry->displayName = DisplayName(entry->storedName);
+  if (!entry->displayName) return kBookUnreadable;
+  BookStatus status =
+      IsGroup(entry) ? ReadMembers(in, &entry->members) : ReadCountedString(in, &entry->address);
+  if (status) return status;
+  return ReadCountedString(in, &entry->comment);
+}
+
+// Links `entry` before the first entry whose key is not smaller.
+void InsertSorted(Entry** head, Entry* entry) {
+  Entry** link = head;
+  while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
+  entry->next = *link;
+  *link = entry;
+}
+
+size_t CountedStringSize(const char* text) { return 1 + (text ? strlen(text) : 0); }
+
+uint8_t* PutCountedString(uint8_t* out, const char* text) {
+  size_t length = text ? strlen(text) : 0;
+  *out++ = static_cast<uint8_t>(length);
+  if (length) memcpy(out, text, length);
+  return out + length;
+}
+
+uint8_t* PutWord(uint8_t* out, uint16_t word) {
+  out[0] = static_cast<uint8_t>(word & 0xFF);
+  out[1] = static_cast<uint8_t>(word >> 8);
+  return out + 2;
+}
+
+}  // namespace
+
+BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
+  Reader in{data, data + size};
+  uint8_t format;
+  uint16_t header;
+  if (!in.Byte(&format) || format != kFormatByte || !in.Word(&header)) return kBookUnreadable;
+  uint16_t count = header & kFileIdMask;
+
+  Entry* head = nullptr;
+  Entry* previous = nullptr;  // the entry read last, while the input is in order
+  uint16_t highestId = 0;
+  for (uint16_t i = 0; i < count; ++i) {
+    Entry* entry = static_cast<Entry*>(AllocBlock(sizeof(Entry)));
+    BookStatus status = entry ? kBookLoaded : kBookNoMemory;
+    uint16_t id = 0;
+    if (entry) status = ReadRecord(&in, entry, &id);
+    if (status != kBookLoaded) {
+      FreeEntry(entry);
+      FreeEntryList(head);
+      return status;
+    }
+    if (id > highestId) highestId = id;
+    if (!head) {
+      head = entry;
+      previous = entry;
+    } else if (previous && PlatformCompareNoCase(SortKey(previous), SortKey(entry)) <= 0) {
+      previous->next = entry;
+      previous = entry;
+    } else {
+      // Out of order: every later record is placed by a walk from the head.
+      previous = nullptr;
+      InsertSorted(&head, entry);
+    }
+  }
+  out->entries = head;
+  out->entryCount = count;
+  out->highestId = highestId;
+  return kBookLoaded;
+}
+
+uint32_t SerializedSizeBound(const Entry* list) {
+  size_t size = 3;
+  for (const Entry* entry = list; entry; entry = entry->next) {
+    size += 2 + CountedStringSize(entry->storedName) + CountedStringSize(entry->comment);
+    size += IsGroup(entry) ? 1 + 2u * entry->members[0] : CountedStringSize(entry->address);
+  }
+  return static_cast<uint32_t>(size);
+}
+
+uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdOfId, uint8_t* out) {
+  uint8_t* at = out;
+  *at++ = kFormatByte;
+  at = PutWord(at, count);
+  for (const Entry* entry = list; entry; entry = entry->next) {
+    at = PutWord(at, static_cast<uint16_t>(entry->newId | (IsGroup(entry) ? kFileGroupBit : 0)));
+    at = PutCountedString(at, entry->storedName);
+    if (IsGroup(entry)) {
+      uint8_t* countByte = at++;
+      uint8_t found = 0;
+      for (unsigned i = 1; i <= entry->members[0]; ++i) {
+        uint16_t id = entry->members[i];
+        uint16_t newId = id <= kIdMask ? newIdOfId[id] : 0;
+        if (newId) {
+          at = PutWord(at, newId);
+          ++found;
+        }
+      }
+      *countByte = found;
+    } else {
+      at = PutCountedString(at, entry->address);
+    }
+    at = PutCountedString(at, entry->comment);
+  }
+  return static_cast<uint32_t>(at - out);
+}
+
+}  // namespace ovel

@@ -1,0 +1,44 @@
+// The book file's bytes: parsing them into an entry list and serializing an
+// entry list into them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "store/entry.h"
+
+namespace ovel {
+
+enum BookStatus : int {
+  kBookLoaded = 0,
+  kBookUnreadable = 1,  // a short or malformed file, or an unreadable one
+  kBookNoMemory = 2,
+};
+
+inline constexpr uint8_t kFormatByte = 0x02;
+inline constexpr uint16_t kFileIdMask = 0x0FFF;
+inline constexpr uint16_t kFileGroupBit = 0x8000;
+// The longest file a book can need: the header and 4095 of the longest
+// records.  Bytes past it cannot belong to the book.
+inline constexpr uint32_t kMaxBookFileSize =
+    3 + kMaxEntries * (2 + (1 + kMaxStringLength) + (1 + 2 * kMaxMembers) + (1 + kMaxStringLength));
+
+struct ParsedBook {
+  Entry* entries;       // sorted
+  uint16_t entryCount;  // records read, the header's count
+  uint16_t highestId;   // the highest id any record bears
+};
+
+// Parses a whole file.  On failure nothing is left allocated.
+BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out);
+
+// Bytes enough to serialize `list`.
+uint32_t SerializedSizeBound(const Entry* list);
+
+// Writes `count` entries of `list` with the ids in their newId fields,
+// group members translated through `newIdOfId` (indexed by old id, 0 for an
+// id that names no entry) and dropped when they name none.  Returns the
+// number of bytes written.
+uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdOfId, uint8_t* out);
+
+}  // namespace ovel

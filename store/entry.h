@@ -1,0 +1,55 @@
+// Entries of the sorted entry list, and the keys they are sorted by.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/book.h"
+
+namespace ovel {
+
+inline constexpr uint32_t kIdMask = 0x3FFF;     // 14-bit id in memory
+inline constexpr uint32_t kGroupFlag = 0x4000;  // bit 14 of Entry::flags
+inline constexpr uint16_t kMaxEntries = 4095;
+inline constexpr uint32_t kMaxStringLength = 255;
+inline constexpr uint32_t kMaxMembers = 255;
+
+struct Entry {
+  Entry* next;
+  uint32_t flags;  // id in bits 0-13, group flag in bit 14
+  uint16_t newId;  // scratch of a save: the id the entry receives
+  uint16_t surnameOffset;
+  char* displayName;
+  char* storedName;
+  char* comment;
+  union {
+    char* address;      // plain entry
+    uint16_t* members;  // group: word 0 the count, then the member ids
+  };
+};
+
+inline uint16_t EntryId(const Entry* entry) {
+  return static_cast<uint16_t>(entry->flags & kIdMask);
+}
+inline bool IsGroup(const Entry* entry) { return (entry->flags & kGroupFlag) != 0; }
+
+// True for null and for "".
+inline bool IsEmptyString(const char* text) { return !text || !text[0]; }
+
+// Where the surname of a stored or display name begins: after the last
+// space that is followed by something other than spaces and "%".
+uint16_t SurnameOffset(const char* name);
+// A copy of a stored name with every "%" turned into a space; null when no
+// memory.
+char* DisplayName(const char* storedName);
+// The display name from the surname offset on.
+inline const char* SortKey(const Entry* entry) { return entry->displayName + entry->surnameOffset; }
+
+// The first entry in list order whose id is `id`, or null.
+Entry* FindEntryById(const Book* book, uint16_t id);
+// The first group whose display name equals `name` in any case, or null.
+Entry* FindGroupByName(const Book* book, const char* name);
+
+void FreeEntry(Entry* entry);
+void FreeEntryList(Entry* head);
+
+}  // namespace ovel

@@ -1,0 +1,154 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "frame/platform.h"
+
+namespace ovel_test {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+  static std::atomic<unsigned> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  fs::path base = fs::temp_directory_path() /
+                  ("ovel-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  fs::create_directories(base);
+  path_ = base.string();
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::BookFile() const { return (fs::path(path_) / "ADDRBOOK.DAT").string(); }
+
+std::vector<std::string> ScratchDir::Files() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+void PutString(Bytes* out, const std::string& text) {
+  out->push_back(static_cast<uint8_t>(text.size()));
+  out->insert(out->end(), text.begin(), text.end());
+}
+
+void PutWord(Bytes* out, uint16_t word) {
+  out->push_back(static_cast<uint8_t>(word & 0xFF));
+  out->push_back(static_cast<uint8_t>(word >> 8));
+}
+
+BookBytes& BookBytes::Plain(uint16_t id, const std::string& name, const std::string& address,
+                            const std::string& comment) {
+  PutWord(&bytes_, id);
+  PutString(&bytes_, name);
+  PutString(&bytes_, address);
+  PutString(&bytes_, comment);
+  return *this;
+}
+
+BookBytes& BookBytes::Group(uint16_t id, const std::string& name,
+                            const std::vector<uint16_t>& members, const std::string& comment) {
+  PutWord(&bytes_, static_cast<uint16_t>(id | 0x8000));
+  PutString(&bytes_, name);
+  bytes_.push_back(static_cast<uint8_t>(members.size()));
+  for (uint16_t member : members) PutWord(&bytes_, member);
+  PutString(&bytes_, comment);
+  return *this;
+}
+
+std::ostream& operator<<(std::ostream& out, const Item& item) {
+  return out << "{" << item.group << "," << item.surnameOffset << ",\"" << item.name << "\",\""
+             << item.address << "\",\"" << item.comment << "\"}";
+}
+
+namespace {
+std::string Text(const char* text) { return text ? text : "<null>"; }
+}  // namespace
+
+std::vector<Item> WalkView(ViewHandle view) {
+  std::vector<Item> items;
+  int count = OvelGetViewCount(view);
+  for (int i = 0; i < count; ++i) {
+    ViewItem* item = OvelGetViewItem(view, i);
+    if (!item) {
+      ADD_FAILURE() << "no item at " << i << " of " << count;
+      break;
+    }
+    items.push_back({item->group, item->surnameOffset, Text(item->name), Text(item->address),
+                     Text(item->comment)});
+    OvelFreeItem(item);
+  }
+  return items;
+}
+
+std::vector<std::string> Names(const std::vector<Item>& items) {
+  std::vector<std::string> names;
+  for (const Item& item : items) names.push_back(item.name);
+  return names;
+}
+
+std::vector<std::string> ViewNames(ViewHandle view) { return Names(WalkView(view)); }
+
+std::vector<Item> TakeMembers(MemberItem* list) {
+  std::vector<Item> items;
+  for (MemberItem* item = list; item; item = item->next) {
+    items.push_back({item->group, item->surnameOffset, Text(item->name), Text(item->address),
+                     Text(item->comment)});
+  }
+  OvelFreeGroup(list);
+  return items;
+}
+
+long LiveBlocks() { return ovel::PlatformLiveBlocks(); }
+long LiveLocals() { return ovel::PlatformLiveLocals(); }
+
+long SweepFaults(const std::function<bool()>& attempt,
+                 const std::function<void(bool succeeded, long point)>& check) {
+  for (long point = 1; point < 1000000; ++point) {
+    ovel::FaultReset();
+    ovel::FaultArmAny(point);
+    bool succeeded = attempt();
+    bool reached = ovel::FaultCallsAll() >= point;
+    ovel::FaultReset();
+    // After the last point the operation runs clean: it must then succeed.
+    check(succeeded, reached ? point : 0);
+    if (!reached) return point - 1;
+  }
+  ADD_FAILURE() << "fault sweep did not end";
+  return 0;
+}
+
+void LeakCheckedTest::SetUp() {
+  ovel::FaultReset();
+  blocksBefore_ = LiveBlocks();
+  localsBefore_ = LiveLocals();
+}
+
+void LeakCheckedTest::TearDown() {
+  ovel::FaultReset();
+  EXPECT_EQ(LiveBlocks(), blocksBefore_) << "blocks leaked";
+  EXPECT_EQ(LiveLocals(), localsBefore_) << "local records leaked";
+}
+
+}  // namespace ovel_test
