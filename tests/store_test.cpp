@@ -1,0 +1,357 @@
+// The book store: name keys, the exact bytes of the book file, loading
+// books written by other programs, adding entries, and failures that must
+// leave the book as it was.
+#include <cstring>
+#include <string>
+
+#include "frame/allocator.h"
+#include "frame/client.h"
+#include "frame/local_lock.h"
+#include "store/entry.h"
+#include "test_support.h"
+
+using namespace ovel;
+using namespace ovel_test;
+
+namespace {
+
+class StoreTest : public LeakCheckedTest {
+ protected:
+  void SetUp() override {
+    LeakCheckedTest::SetUp();
+    ASSERT_EQ(OvelInitialize(&client_, dir_.path().c_str()), 1);
+  }
+  void TearDown() override {
+    EXPECT_EQ(OvelTerminate(client_), 1);
+    LeakCheckedTest::TearDown();
+  }
+
+  Bytes File() const { return ReadBytes(dir_.BookFile()); }
+  void Write(const Bytes& bytes) const { WriteBytes(dir_.BookFile(), bytes); }
+  int Add(const char* name, const char* address, const char* comment = nullptr) {
+    return OvelAddItem(client_, name, address, comment);
+  }
+  std::vector<Item> Items(bool groups = true) {
+    ViewHandle view = OvelInitView(client_, groups);
+    EXPECT_NE(view, nullptr);
+    std::vector<Item> items = WalkView(view);
+    OvelFreeView(view);
+    return items;
+  }
+  std::vector<std::string> Listed(bool groups = true) { return Names(Items(groups)); }
+  // The fields of the Book behind the Client.
+  int16_t LoadCount() { return LocalLock<Book>(client_->book)->loadCount; }
+  int16_t NextId() { return LocalLock<Book>(client_->book)->nextId; }
+
+  ScratchDir dir_;
+  Client* client_ = nullptr;
+};
+
+uint16_t Offset(const char* name) { return SurnameOffset(name); }
+
+}  // namespace
+
+TEST(NameKeys, SurnameOffsets) {
+  EXPECT_EQ(Offset("John Smith"), 5);
+  EXPECT_EQ(Offset("Mary van%Dyke"), 5);
+  EXPECT_EQ(Offset("Smith"), 0);
+  EXPECT_EQ(Offset("John Smith  "), 5);  // trailing spaces skipped, kept in the key
+  EXPECT_EQ(Offset("John Smith%%"), 5);  // trailing "%" likewise
+  EXPECT_EQ(Offset("Jones, Ann"), 7);
+  EXPECT_EQ(Offset(" Smith"), 0);  // the first character is never examined
+  EXPECT_EQ(Offset(""), 0);
+  EXPECT_EQ(Offset(" "), 0);
+  EXPECT_EQ(Offset("   "), 0);
+  EXPECT_EQ(Offset("a b c"), 4);
+}
+
+TEST_F(StoreTest, WorkedExampleIsWrittenByteForByte) {
+  ASSERT_EQ(Add("Ann Lee", "ann"), 1);
+  EXPECT_EQ(File(), (Bytes{0x02, 0x01, 0x00, 0x01, 0x00, 0x07, 0x41, 0x6E, 0x6E, 0x20, 0x4C, 0x65,
+                           0x65, 0x03, 0x61, 0x6E, 0x6E, 0x00}));
+  EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});  // no temporary file left
+}
+
+TEST_F(StoreTest, NullAndEmptyCommentsAreStoredEmptyAndCommentsKept) {
+  ASSERT_EQ(Add("A", "x", nullptr), 1);
+  ASSERT_EQ(Add("B", "y", ""), 1);
+  ASSERT_EQ(Add("C", "z", "note"), 1);
+  EXPECT_EQ(File(),
+            BookBytes(3).Plain(1, "A", "x").Plain(2, "B", "y").Plain(3, "C", "z", "note").bytes());
+}
+
+TEST_F(StoreTest, GroupRecordsAreWrittenWithTheirMembers) {
+  Write(BookBytes(3)
+            .Plain(5, "Ann Lee", "ann")
+            .Group(9, "Pals", {5, 7}, "pals")
+            .Plain(7, "Bob Ray", "bob")
+            .bytes());
+  ASSERT_EQ(Add("Cid Zed", "cid"), 1);
+  // Ann Lee, Pals, Bob Ray, Cid Zed -> ids 1 to 4; Pals' members follow.
+  EXPECT_EQ(File(), BookBytes(4)
+                        .Plain(1, "Ann Lee", "ann")
+                        .Group(2, "Pals", {1, 3}, "pals")
+                        .Plain(3, "Bob Ray", "bob")
+                        .Plain(4, "Cid Zed", "cid")
+                        .bytes());
+}
+
+TEST_F(StoreTest, EntriesSortBySurnameWithoutRegardToCase) {
+  ASSERT_EQ(Add("zed Adams", "a"), 1);
+  ASSERT_EQ(Add("Al brown", "b"), 1);
+  ASSERT_EQ(Add("Cher", "c"), 1);
+  ASSERT_EQ(Add("Mary van%Dyke", "d"), 1);
+  ASSERT_EQ(Add("Ann BROWNE", "e"), 1);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"zed Adams", "Al brown", "Ann BROWNE", "Cher",
+                                                "Mary van Dyke"}));
+  std::vector<Item> items = Items();
+  EXPECT_EQ(items[4], (Item{0, 5, "Mary van Dyke", "d", ""}));
+  // The file keeps the stored name, "%" and all.
+  Bytes file = File();
+  EXPECT_NE(std::search(file.begin(), file.end(), std::begin("van%Dyke"), std::end("van%Dyke") - 1),
+            file.end());
+}
+
+TEST_F(StoreTest, NewEntryGoesBeforeItsEquals) {
+  ASSERT_EQ(Add("Bob Brown", "b"), 1);
+  ASSERT_EQ(Add("Al Brown", "a"), 1);
+  ASSERT_EQ(Add("Cy brown", "c"), 1);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Cy brown", "Al Brown", "Bob Brown"}));
+}
+
+TEST_F(StoreTest, SortedFileKeepsFileOrderForEqualKeys) {
+  Write(BookBytes(3)
+            .Plain(1, "Zoe Brown", "z")
+            .Plain(2, "Al Brown", "a")
+            .Plain(3, "Cy Dane", "c")
+            .bytes());
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Zoe Brown", "Al Brown", "Cy Dane"}));
+}
+
+TEST_F(StoreTest, DuplicatesAreKept) {
+  ASSERT_EQ(Add("Al Brown", "a"), 1);
+  ASSERT_EQ(Add("Al Brown", "a"), 1);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Al Brown", "Al Brown"}));
+}
+
+TEST_F(StoreTest, EmptyBookReadsAsEmptyAndIsCreatedByTheFirstAdd) {
+  ViewHandle view = OvelInitView(client_, 1);
+  EXPECT_EQ(OvelGetViewCount(view), 0);
+  OvelFreeView(view);
+  EXPECT_FALSE(FileExists(dir_.BookFile()));
+  ASSERT_EQ(Add("Ann Lee", "ann"), 1);
+  EXPECT_TRUE(FileExists(dir_.BookFile()));
+}
+
+TEST_F(StoreTest, MissingDirectoryIsAnEmptyBook) {
+  Client* elsewhere = nullptr;
+  std::string missing = dir_.path() + "/no/such/dir";
+  ASSERT_EQ(OvelInitialize(&elsewhere, missing.c_str()), 1);
+  ViewHandle view = OvelInitView(elsewhere, 1);
+  EXPECT_EQ(OvelGetViewCount(view), 0);
+  OvelFreeView(view);
+  EXPECT_EQ(OvelAddItem(elsewhere, "A", "a", nullptr), 0);  // nowhere to save it
+  OvelTerminate(elsewhere);
+}
+
+TEST_F(StoreTest, AddRefusesEmptyAndOverlongInputWithoutReadingTheFile) {
+  Write({0x07});  // unreadable: a read would fail the add for another reason
+  Bytes before = File();
+  std::string name24(24, 'n'), text255(255, 't');
+  EXPECT_EQ(OvelAddItem(nullptr, "A", "a", nullptr), 0);
+  EXPECT_EQ(Add(nullptr, "a"), 0);
+  EXPECT_EQ(Add("", "a"), 0);
+  EXPECT_EQ(Add("A", nullptr), 0);
+  EXPECT_EQ(Add("A", ""), 0);
+  EXPECT_EQ(Add((name24 + "n").c_str(), "a"), 0);
+  EXPECT_EQ(Add("A", (text255 + "t").c_str()), 0);
+  EXPECT_EQ(Add("A", "a", (text255 + "t").c_str()), 0);
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(LoadCount(), 0);
+
+  std::remove(dir_.BookFile().c_str());
+  ASSERT_EQ(Add(name24.c_str(), text255.c_str(), text255.c_str()), 1);
+  EXPECT_EQ(Items(), (std::vector<Item>{{0, 0, name24, text255, text255}}));
+}
+
+TEST_F(StoreTest, FullBookRefusesAnotherEntry) {
+  BookBytes book(4095);
+  for (uint16_t id = 1; id <= 4095; ++id) book.Plain(id, "N" + std::to_string(10000 + id), "a");
+  Write(book.bytes());
+  EXPECT_EQ(Add("One More", "a"), 0);
+  EXPECT_EQ(File(), book.bytes());
+  EXPECT_EQ(LoadCount(), 0);
+}
+
+TEST_F(StoreTest, MalformedFilesFailTheCallAndStayByteIdentical) {
+  const std::vector<std::pair<const char*, Bytes>> cases = {
+      {"empty file", {}},
+      {"wrong format byte", {0x03, 0x00, 0x00}},
+      {"short header", {0x02, 0x01}},
+      {"count larger than the records", BookBytes(2).Plain(1, "A", "a").bytes()},
+      {"record cut short",
+       [] {
+         Bytes b = BookBytes(1).Plain(1, "Ann", "ann").bytes();
+         b.pop_back();
+         return b;
+       }()},
+      {"name length past the end", Bytes{0x02, 0x01, 0x00, 0x01, 0x00, 0x09, 'A', 'n'}},
+      {"member count past the end",
+       Bytes{0x02, 0x01, 0x00, 0x01, 0x80, 0x01, 'G', 0x03, 0x01, 0x00}},
+      {"id word cut", Bytes{0x02, 0x01, 0x00, 0x01}},
+  };
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    Write(bytes);
+    EXPECT_EQ(Add("New Entry", "x"), 0);
+    EXPECT_EQ(OvelInitView(client_, 1), nullptr);
+    EXPECT_EQ(OvelExpandGroup(client_, "G", 1), nullptr);
+    EXPECT_EQ(File(), bytes);
+    EXPECT_EQ(LoadCount(), 0);
+  }
+}
+
+TEST_F(StoreTest, BookFileThatCannotBeOpenedIsNotAnEmptyBook) {
+  std::filesystem::create_directory(dir_.BookFile());
+  EXPECT_EQ(Add("New Entry", "x"), 0);
+  EXPECT_EQ(OvelInitView(client_, 1), nullptr);
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.BookFile()));
+}
+
+TEST_F(StoreTest, CountBitsAboveElevenAreIgnored) {
+  Bytes bytes = BookBytes(1).Plain(1, "Ann Lee", "ann").bytes();
+  bytes[2] |= 0xF0;
+  Write(bytes);
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Ann Lee"});
+}
+
+TEST_F(StoreTest, TrailingBytesAreIgnoredAndGoneAfterTheNextSave) {
+  Bytes bytes = BookBytes(1).Plain(1, "Ann Lee", "ann").bytes();
+  Bytes withTrailer = bytes;
+  withTrailer.insert(withTrailer.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+  Write(withTrailer);
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Ann Lee"});
+  EXPECT_EQ(File(), withTrailer);  // reading writes nothing
+  ASSERT_EQ(Add("Bo Zed", "bo"), 1);
+  EXPECT_EQ(File(), BookBytes(2).Plain(1, "Ann Lee", "ann").Plain(2, "Bo Zed", "bo").bytes());
+}
+
+TEST_F(StoreTest, OutOfOrderFileLoadsSortedAndIsSavedSorted) {
+  // Once a record is out of order, later ones go before their equals.
+  Write(BookBytes(5)
+            .Plain(1, "Cy Carr", "c")
+            .Plain(2, "Al Able", "a")
+            .Plain(3, "Di Dunn", "d")
+            .Plain(4, "Bo Carr", "b")
+            .Plain(5, "Ed Able", "e")
+            .bytes());
+  EXPECT_EQ(Listed(),
+            (std::vector<std::string>{"Ed Able", "Al Able", "Bo Carr", "Cy Carr", "Di Dunn"}));
+  ASSERT_EQ(Add("Fay Zorn", "f"), 1);
+  EXPECT_EQ(File(), BookBytes(6)
+                        .Plain(1, "Ed Able", "e")
+                        .Plain(2, "Al Able", "a")
+                        .Plain(3, "Bo Carr", "b")
+                        .Plain(4, "Cy Carr", "c")
+                        .Plain(5, "Di Dunn", "d")
+                        .Plain(6, "Fay Zorn", "f")
+                        .bytes());
+}
+
+TEST_F(StoreTest, SaveRenumbersEntriesAndTheirGroupMembers) {
+  // Ids 7, 3, 9 standing first, second and third; a group after them whose
+  // members were 9 and 7.
+  Write(BookBytes(4)
+            .Plain(7, "A Aa", "a")
+            .Plain(3, "B Bb", "b")
+            .Plain(9, "C Cc", "c")
+            .Group(1, "D Dd", {9, 7})
+            .bytes());
+  ASSERT_EQ(Add("E Ee", "e"), 1);
+  EXPECT_EQ(File(), BookBytes(5)
+                        .Plain(1, "A Aa", "a")
+                        .Plain(2, "B Bb", "b")
+                        .Plain(3, "C Cc", "c")
+                        .Group(4, "D Dd", {3, 1})
+                        .Plain(5, "E Ee", "e")
+                        .bytes());
+}
+
+TEST_F(StoreTest, SaveDropsMembersThatNameNoEntry) {
+  Write(BookBytes(3)
+            .Plain(4, "A Aa", "a")
+            .Plain(5, "B Bb", "b")
+            .Group(6, "G Gg", {4, 12, 5})
+            .bytes());
+  ASSERT_EQ(Add("Z Zz", "z"), 1);
+  EXPECT_EQ(File(), BookBytes(4)
+                        .Plain(1, "A Aa", "a")
+                        .Plain(2, "B Bb", "b")
+                        .Group(3, "G Gg", {1, 2})
+                        .Plain(4, "Z Zz", "z")
+                        .bytes());
+}
+
+TEST_F(StoreTest, NewEntryNeverTakesTheIdOfALoadedOne) {
+  // Two records whose ids exceed the count: the next id must pass them, or
+  // the new entry would take Bob's id and his membership with it.
+  Write(BookBytes(2).Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}).bytes());
+  ASSERT_EQ(Add("Al Aa", "a"), 1);
+  EXPECT_EQ(
+      File(),
+      BookBytes(3).Plain(1, "Al Aa", "a").Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}).bytes());
+  EXPECT_EQ(TakeMembers(OvelExpandGroup(client_, "pals", 0)),
+            (std::vector<Item>{{0, 4, "Bob Bee", "b", ""}}));
+}
+
+TEST_F(StoreTest, EntryListIsInMemoryOnlyWhileReferencesAreHeld) {
+  ASSERT_EQ(Add("Ann Lee", "ann"), 1);
+  EXPECT_EQ(LoadCount(), 0);  // loaded, changed, saved and freed within the call
+  ViewHandle view = OvelInitView(client_, 1);
+  EXPECT_EQ(LoadCount(), 1);
+  ASSERT_EQ(Add("Bo Zed", "bo"), 1);
+  EXPECT_EQ(LoadCount(), 1);
+  EXPECT_EQ(OvelGetViewCount(view), 2);  // the view sees the new entry at once
+  OvelFreeView(view);
+  EXPECT_EQ(LoadCount(), 0);
+  EXPECT_EQ(NextId(), 3);
+}
+
+TEST_F(StoreTest, EveryFailureOfAnAddLeavesTheBookAsItWas) {
+  Write(BookBytes(3)
+            .Plain(4, "Ann Lee", "ann")
+            .Group(9, "Pals", {4, 7})
+            .Plain(7, "Bob Ray", "bob")
+            .bytes());
+  for (bool viewOpen : {false, true}) {
+    SCOPED_TRACE(viewOpen ? "with a view open" : "with no view open");
+    ViewHandle view = viewOpen ? OvelInitView(client_, 1) : nullptr;
+    int added = 0;
+    long swept = SweepFaults(
+        [&] {
+          Bytes before = File();
+          long blocks = LiveBlocks();
+          std::string name = "New" + std::to_string(added) + " Entry";
+          bool ok = Add(name.c_str(), "addr", "note") == 1;
+          if (ok) {
+            ++added;
+          } else {
+            EXPECT_EQ(File(), before);
+            EXPECT_EQ(LiveBlocks(), blocks);
+            EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
+          }
+          return ok;
+        },
+        [&](bool succeeded, long point) {
+          EXPECT_EQ(succeeded, point == 0) << "fault point " << point;
+        });
+    EXPECT_GE(swept, viewOpen ? 8 : 10);
+    EXPECT_EQ(added, 1);
+    if (view) {
+      EXPECT_EQ(OvelGetViewCount(view), 3 + added + (viewOpen ? 1 : 0));
+      OvelFreeView(view);
+    }
+  }
+  EXPECT_EQ(Listed(),
+            (std::vector<std::string>{"New0 Entry", "New0 Entry", "Ann Lee", "Pals", "Bob Ray"}));
+}
