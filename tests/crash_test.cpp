@@ -59,7 +59,7 @@ TEST(CrashSafety, KilledWritersNeverLeaveAHalfWrittenBook) {
   ScratchDir dir;
   BookBytes book(1500);
   for (uint16_t id = 1; id <= 1500; ++id) {
-    book.Plain(id, "Person " + std::to_string(100000 + id), "someone@example.org",
+    book.Plain(id, Numbered("Person ", 100000 + id), "someone@example.org",
                "a comment long enough to make the file span several blocks");
   }
   WriteBytes(dir.BookFile(), book.bytes());

@@ -16,21 +16,21 @@ namespace {
 
 class FrameTest : public LeakCheckedTest {};
 
-struct Numbered {
+struct NumberRecord {
   ChainLink link;
   int number;
 };
 
 LocalRef PushNumbered(RecordChain* chain, int number) {
-  LocalRef handle = ChainPush(chain, sizeof(Numbered));
-  if (handle) LocalLock<Numbered>(handle)->number = number;
+  LocalRef handle = ChainPush(chain, sizeof(NumberRecord));
+  if (handle) LocalLock<NumberRecord>(handle)->number = number;
   return handle;
 }
 
 std::vector<int> ChainNumbers(RecordChain chain) {
   std::vector<int> numbers;
   for (LocalRef handle = chain; handle;) {
-    LocalLock<Numbered> record(handle);
+    LocalLock<NumberRecord> record(handle);
     numbers.push_back(record->number);
     handle = record->link.next;
   }
@@ -95,7 +95,7 @@ TEST_F(FrameTest, ChainPushThatFailsChangesNothing) {
   RecordChain chain = 0;
   LocalRef only = PushNumbered(&chain, 7);
   FaultArm(FaultPoint::kLocalAlloc, 1);
-  EXPECT_EQ(ChainPush(&chain, sizeof(Numbered)), 0u);
+  EXPECT_EQ(ChainPush(&chain, sizeof(NumberRecord)), 0u);
   EXPECT_EQ(chain, only);
   EXPECT_EQ(ChainNumbers(chain), (std::vector<int>{7}));
   ChainRemove(&chain, only);

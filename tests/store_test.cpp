@@ -176,7 +176,7 @@ TEST_F(StoreTest, AddRefusesEmptyAndOverlongInputWithoutReadingTheFile) {
 
 TEST_F(StoreTest, FullBookRefusesAnotherEntry) {
   BookBytes book(4095);
-  for (uint16_t id = 1; id <= 4095; ++id) book.Plain(id, "N" + std::to_string(10000 + id), "a");
+  for (uint16_t id = 1; id <= 4095; ++id) book.Plain(id, Numbered("N", 10000 + id), "a");
   Write(book.bytes());
   EXPECT_EQ(Add("One More", "a"), 0);
   EXPECT_EQ(File(), book.bytes());
@@ -331,7 +331,7 @@ TEST_F(StoreTest, EveryFailureOfAnAddLeavesTheBookAsItWas) {
         [&] {
           Bytes before = File();
           long blocks = LiveBlocks();
-          std::string name = "New" + std::to_string(added) + " Entry";
+          std::string name = Numbered("New", added) + " Entry";
           bool ok = Add(name.c_str(), "addr", "note") == 1;
           if (ok) {
             ++added;

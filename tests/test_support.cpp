@@ -108,6 +108,12 @@ std::vector<std::string> Names(const std::vector<Item>& items) {
   return names;
 }
 
+std::string Numbered(const char* prefix, long number) {
+  std::string text = prefix;
+  text += std::to_string(number);
+  return text;
+}
+
 std::vector<std::string> ViewNames(ViewHandle view) { return Names(WalkView(view)); }
 
 std::vector<Item> TakeMembers(MemberItem* list) {

@@ -78,6 +78,9 @@ std::vector<std::string> ViewNames(ViewHandle view);
 std::vector<Item> TakeMembers(MemberItem* list);
 std::vector<std::string> Names(const std::vector<Item>& items);
 
+// `prefix` followed by `number` in decimal.
+std::string Numbered(const char* prefix, long number);
+
 // Blocks and local records alive now.
 long LiveBlocks();
 long LiveLocals();
