@@ -1,6 +1,7 @@
 // POSIX implementation of the platform layer.
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -112,7 +113,23 @@ void PlatformBlockFree(void* address) {
   --gLiveBlocks;
 }
 
-ProcessId PlatformCurrentProcess() { return static_cast<ProcessId>(getpid()); }
+namespace {
+
+// getpid() is a system call, and the allocator asks for the identity at
+// every block; the identity is cached and renewed in a forked child.
+pid_t gProcessId;
+
+void RenewProcessId() { gProcessId = getpid(); }
+
+}  // namespace
+
+ProcessId PlatformCurrentProcess() {
+  if (gProcessId == 0) {
+    RenewProcessId();
+    pthread_atfork(nullptr, nullptr, RenewProcessId);
+  }
+  return static_cast<ProcessId>(gProcessId);
+}
 
 int PlatformCompareNoCase(const char* a, const char* b) {
   const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
