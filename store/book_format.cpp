@@ -63,12 +63,47 @@ BookStatus ReadRecord(Reader* in, Entry* entry, uint16_t* id) {
   return ReadCountedString(in, &entry->comment);
 }
 
-// Links `entry` before the first entry whose key is not smaller.
-void InsertSorted(Entry** head, Entry* entry) {
-  Entry** link = head;
-  while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
-  entry->next = *link;
-  *link = entry;
+bool KeyNotGreater(const Entry* a, const Entry* b) {
+  return PlatformCompareNoCase(SortKey(a), SortKey(b)) <= 0;
+}
+
+// Stable merge sort of a linked list by key.
+Entry* SortByKey(Entry* list) {
+  if (!list || !list->next) return list;
+  Entry* slow = list;
+  for (Entry* fast = list->next; fast && fast->next; fast = fast->next->next) slow = slow->next;
+  Entry* second = slow->next;
+  slow->next = nullptr;
+  Entry* a = SortByKey(list);
+  Entry* b = SortByKey(second);
+  Entry* head = nullptr;
+  Entry** tail = &head;
+  while (a && b) {
+    Entry** from = KeyNotGreater(a, b) ? &a : &b;
+    *tail = *from;
+    tail = &(*from)->next;
+    *from = (*from)->next;
+  }
+  *tail = a ? a : b;
+  return head;
+}
+
+// The order in which inserting each out-of-order record before the first
+// entry whose key is not smaller would leave the list: sorted, and among
+// equal keys the later record first, every one before the in-order
+// records' equals.  Done by sorting, not by a walk per record.
+Entry* MergeOutOfOrder(Entry* inOrder, Entry* newestFirst) {
+  Entry* rest = SortByKey(newestFirst);
+  Entry* head = nullptr;
+  Entry** tail = &head;
+  while (inOrder && rest) {
+    Entry** from = KeyNotGreater(rest, inOrder) ? &rest : &inOrder;
+    *tail = *from;
+    tail = &(*from)->next;
+    *from = (*from)->next;
+  }
+  *tail = inOrder ? inOrder : rest;
+  return head;
 }
 
 size_t CountedStringSize(const char* text) { return 1 + (text ? strlen(text) : 0); }
@@ -95,8 +130,9 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   if (!in.Byte(&format) || format != kFormatByte || !in.Word(&header)) return kBookUnreadable;
   uint16_t count = header & kFileIdMask;
 
-  Entry* head = nullptr;
-  Entry* previous = nullptr;  // the entry read last, while the input is in order
+  Entry* head = nullptr;        // the records read while the input was in order
+  Entry* previous = nullptr;    // the last of them
+  Entry* outOfOrder = nullptr;  // the later records, newest first
   uint16_t highestId = 0;
   for (uint16_t i = 0; i < count; ++i) {
     Entry* entry = static_cast<Entry*>(AllocBlock(sizeof(Entry)));
@@ -106,21 +142,22 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
     if (status != kBookLoaded) {
       FreeEntry(entry);
       FreeEntryList(head);
+      FreeEntryList(outOfOrder);
       return status;
     }
     if (id > highestId) highestId = id;
     if (!head) {
       head = entry;
       previous = entry;
-    } else if (previous && PlatformCompareNoCase(SortKey(previous), SortKey(entry)) <= 0) {
+    } else if (!outOfOrder && KeyNotGreater(previous, entry)) {
       previous->next = entry;
       previous = entry;
     } else {
-      // Out of order: every later record is placed by a walk from the head.
-      previous = nullptr;
-      InsertSorted(&head, entry);
+      entry->next = outOfOrder;
+      outOfOrder = entry;
     }
   }
+  if (outOfOrder) head = MergeOutOfOrder(head, outOfOrder);
   out->entries = head;
   out->entryCount = count;
   out->highestId = highestId;

@@ -2,6 +2,7 @@
 // books written by other programs, adding entries, and failures that must
 // leave the book as it was.
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "frame/allocator.h"
@@ -354,4 +355,39 @@ TEST_F(StoreTest, EveryFailureOfAnAddLeavesTheBookAsItWas) {
   }
   EXPECT_EQ(Listed(),
             (std::vector<std::string>{"New0 Entry", "New0 Entry", "Ann Lee", "Pals", "Bob Ray"}));
+}
+
+TEST_F(StoreTest, OutOfOrderLoadMatchesInsertingEachRecordInTurn) {
+  // The model: each record appended while the input is in order; once not,
+  // every later record inserted before the first entry whose key is not
+  // smaller.  Keys are few, so equal keys abound.
+  std::mt19937 random(99);
+  const char* surnames[] = {"able", "Able", "baker", "Carr", "carr", "Dunn"};
+  for (int round = 0; round < 40; ++round) {
+    int count = 1 + static_cast<int>(random() % 30);
+    BookBytes book(static_cast<uint16_t>(count));
+    std::vector<std::pair<std::string, std::string>> model;  // key, name
+    bool inOrder = true;
+    for (int i = 0; i < count; ++i) {
+      std::string key = surnames[random() % 6];
+      std::string name = Numbered("N", i) + " " + key;
+      book.Plain(static_cast<uint16_t>(i + 1), name, "a");
+      auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return s;
+      };
+      if (model.empty() || (inOrder && lower(model.back().first) <= lower(key))) {
+        model.push_back({key, name});
+        continue;
+      }
+      inOrder = false;
+      auto at = model.begin();
+      while (at != model.end() && lower(at->first) < lower(key)) ++at;
+      model.insert(at, {key, name});
+    }
+    Write(book.bytes());
+    std::vector<std::string> expected;
+    for (const auto& [key, name] : model) expected.push_back(name);
+    ASSERT_EQ(Listed(), expected) << "round " << round;
+  }
 }
