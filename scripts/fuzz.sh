@@ -1,0 +1,19 @@
+#!/bin/sh
+# Builds the libFuzzer targets (preset "fuzz") and runs each for SECONDS
+# (default 60) from its committed corpus; new inputs go to a scratch corpus.
+# Fails on any crash, leak or model mismatch.
+set -e
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+cmake --preset fuzz > /dev/null
+cmake --build --preset fuzz
+for target in book_file call_sequence; do
+  work=$(mktemp -d)
+  echo "== fuzz_$target for ${seconds}s"
+  build/fuzz/fuzz_$target "$work" "fuzz/corpus/$target" -dict="fuzz/$target.dict" \
+    -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 -timeout=30 \
+    -print_final_stats=1 -artifact_prefix="build/fuzz/$target-" 2>&1 | tail -n 12
+  status=$?
+  rm -rf "$work"
+  [ $status -eq 0 ] || exit $status
+done
