@@ -50,8 +50,8 @@ std::vector<unsigned char> MakeBook(int count) {
 
 struct Fixture {
   explicit Fixture(int count) {
-    dir = fs::temp_directory_path() / ("ovel-bench-" + std::to_string(getpid()) + "-" +
-                                       std::to_string(count));
+    dir = fs::temp_directory_path() /
+          ("ovel-bench-" + std::to_string(getpid()) + "-" + std::to_string(count));
     fs::create_directories(dir);
     bytes = MakeBook(count);
     Reset();
@@ -63,7 +63,8 @@ struct Fixture {
   }
   void Reset() {
     std::ofstream(dir / "ADDRBOOK.DAT", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   fs::path dir;
   std::vector<unsigned char> bytes;
