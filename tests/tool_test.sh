@@ -45,5 +45,39 @@ contains '"name": "Zoe Zed"' "JSON output"
 printf '\003\000\000' > "$work/ADDRBOOK.DAT"
 expect 1 "corrupt book" -- "$tool" -d "$work" list
 contains "cannot be read" "a corrupt book is reported"
+# 8-bit text: arguments are UTF-8 here, the book cp1252.
+export LANG=C.UTF-8
+mkdir "$work/text"
+expect 0 "8-bit name" -- "$tool" -d "$work/text" add "Zoë Zed" "zoe@example.org" 'says "hi", twice; ok'
+expect 0 "json in UTF-8" -- "$tool" -d "$work/text" list --format json
+contains '"name": "Zoë Zed"' "cp1252 text comes out as UTF-8"
+if grep -q "$(printf 'Zo\353 Zed')" "$work/text/ADDRBOOK.DAT"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: the book holds cp1252 bytes"; fi
+expect 1 "a character latin1 cannot hold" -- "$tool" --encoding latin1 -d "$work/text" add "Euro €" x
+contains "cannot be stored in latin1" "the character is refused"
+expect 0 "csv export" -- "$tool" -d "$work/text" export --format csv
+contains '"says ""hi"", twice; ok"' "CSV quotes commas and quotes"
+expect 0 "vcard export" -- "$tool" -d "$work/text" export --format vcard
+contains 'NOTE:says "hi"\, twice\; ok' "vCard escapes commas and semicolons"
+contains 'N:Zed;Zoë;;;' "vCard splits the name at the surname"
+if grep -q "$(printf 'VERSION:4.0\r')" "$work/out"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: vCard lines end in CRLF"; fi
+
+# Import: a few thousand rows, and refused rows reported by line.
+mkdir "$work/import"
+awk 'BEGIN { print "name,address,comment"; for (i = 0; i < 3000; i++) printf "P%04d Person%04d,p%d@example.org,\"row, %d\"\n", i, 2999 - i, i, i }' > "$work/rows.csv"
+expect 0 "import 3000 rows" -- "$tool" -d "$work/import" import "$work/rows.csv"
+contains "imported 3000 of 3000 rows" "every row went in"
+expect 0 "imported list" -- "$tool" -d "$work/import" list --format csv
+if [ "$(sed -n 2p "$work/out" | cut -d, -f2)" = "P2999 Person0000" ] &&
+   [ "$(sed -n 3001p "$work/out" | cut -d, -f2)" = "P0000 Person2999" ] &&
+   [ "$(wc -l < "$work/out")" -eq 3001 ]; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: the imported book is not all there in surname order"; fi
+printf 'name,address,comment\nGood One,g@x.org,\n,missing@x.org,\nA name that is far too long,x,\n"Two\nLines",y,z\n' > "$work/bad.csv"
+expect 1 "import with refused rows" -- "$tool" -d "$work/import" import "$work/bad.csv"
+contains "bad.csv:3: the name is empty" "the line of a refused row"
+contains "bad.csv:4: the name is longer than 24 characters" "the reason of a refused row"
+contains "imported 2 of 4 rows" "the count of rows that went in"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

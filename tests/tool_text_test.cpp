@@ -1,0 +1,86 @@
+// The addrbook tool's text helpers: encodings, CSV and vCard.
+#include <gtest/gtest.h>
+
+#include "csv.h"
+#include "text_encoding.h"
+#include "vcard.h"
+
+using namespace addrbook;
+
+TEST(Encoding, BookTextToUtf8AndBack) {
+  std::string book = "Gr\xFC\xDF \x80 \x93q\x94 \x81";  // ü ß € “q” and an undefined byte
+  std::string utf8 = ToUtf8(book, Encoding::kCp1252);
+  EXPECT_EQ(utf8, "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81");
+  std::string error;
+  EXPECT_EQ(FromUtf8(utf8, Encoding::kCp1252, &error), book);
+  EXPECT_EQ(ToUtf8("\x80", Encoding::kLatin1), "\xC2\x80");
+  EXPECT_EQ(FromUtf8("\xC2\x80", Encoding::kLatin1, &error), "\x80");
+  EXPECT_EQ(ToUtf8("ok \xFF", Encoding::kUtf8), "ok \xEF\xBF\xBD");  // invalid byte replaced
+}
+
+TEST(Encoding, RefusesWhatTheBookCannotHold) {
+  std::string error;
+  EXPECT_FALSE(FromUtf8("\xE2\x82\xAC", Encoding::kLatin1, &error));  // € is not in Latin-1
+  EXPECT_NE(error.find("cannot be stored"), std::string::npos);
+  EXPECT_FALSE(FromUtf8("\xE4\xB8\xAD", Encoding::kCp1252, &error));  // 中
+  EXPECT_FALSE(FromUtf8("\xC3", Encoding::kUtf8, &error));            // cut sequence
+  EXPECT_FALSE(FromUtf8("\xC0\xAF", Encoding::kUtf8, &error));        // overlong
+  EXPECT_EQ(FromUtf8("\xE4\xB8\xAD", Encoding::kUtf8, &error), "\xE4\xB8\xAD");
+  EXPECT_EQ(Utf8Length("a\xC3\xBC\xE2\x82\xAC"), 3u);
+  EXPECT_EQ(Utf8Prefix("a\xC3\xBC\xE2\x82\xAC", 2), "a\xC3\xBC");
+}
+
+TEST(Csv, FieldsAreQuotedAndFormulasNeutralised) {
+  EXPECT_EQ(CsvField("plain"), "plain");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+  EXPECT_EQ(CsvField("=1+2"), "'=1+2");
+  EXPECT_EQ(CsvField("-3"), "'-3");
+  EXPECT_EQ(CsvField("@cmd"), "'@cmd");
+  EXPECT_EQ(CsvField("\tx"), "'\tx");
+  EXPECT_EQ(CsvLine({"a", "b,c", ""}), "a,\"b,c\",\r\n");
+}
+
+TEST(Csv, ParsesQuotesCommasAndLineBreaks) {
+  std::vector<CsvRecord> records;
+  std::string error;
+  ASSERT_TRUE(ParseCsv("name,address\r\n\"Lee, Ann\",\"a\"\"b\"\n\n\"two\nlines\",x\nlast,y",
+                       &records, &error));
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[1].fields, (std::vector<std::string>{"Lee, Ann", "a\"b"}));
+  EXPECT_EQ(records[2].line, 4);
+  EXPECT_EQ(records[2].fields, (std::vector<std::string>{"two\nlines", "x"}));
+  EXPECT_EQ(records[3].line, 6);
+  EXPECT_FALSE(ParseCsv("a,\"open\n", &records, &error));
+  EXPECT_NE(error.find("never closed"), std::string::npos);
+  EXPECT_FALSE(ParseCsv("\"a\"b\n", &records, &error));
+}
+
+TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
+  EXPECT_EQ(VcardEscape("a,b;c\\d\ne\r\nf"), "a\\,b\\;c\\\\d\\ne\\nf");
+  std::string longLine = "NOTE:" + std::string(100, 'x');
+  std::string folded = VcardFold(longLine);
+  EXPECT_EQ(folded.substr(0, 77), "NOTE:" + std::string(70, 'x') + "\r\n");
+  EXPECT_EQ(folded.substr(77), " " + std::string(30, 'x') + "\r\n");
+  // A two-octet character at the fold stays whole.
+  std::string accents = "FN:" + std::string(71, 'a') + "\xC3\xBC" + "z";
+  std::string foldedAccents = VcardFold(accents);
+  EXPECT_EQ(foldedAccents.find("\xC3\r\n"), std::string::npos);
+  EXPECT_EQ(foldedAccents.substr(0, 74), "FN:" + std::string(71, 'a'));
+  EXPECT_TRUE(IsEmailAddress("ann@example.org"));
+  EXPECT_FALSE(IsEmailAddress("12 Main Street"));
+  EXPECT_FALSE(IsEmailAddress("a@b"));
+  EXPECT_FALSE(IsEmailAddress("@example.org"));
+
+  Card card{"urn:uuid:x", false, "Mary van Dyke", "van Dyke", "Mary", "12 Main St, Town",
+            "hi;there",   {}};
+  EXPECT_EQ(
+      VcardText(card),
+      "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:x\r\nFN:Mary van Dyke\r\n"
+      "N:van Dyke;Mary;;;\r\nX-ADDRESS:12 Main St\\, Town\r\nNOTE:hi\\;there\r\nEND:VCARD\r\n");
+  Card group{"urn:uuid:g", true, "Club", "", "", "", "", {"urn:uuid:a", "urn:uuid:b"}};
+  EXPECT_EQ(VcardText(group),
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nUID:urn:uuid:g\r\nFN:Club\r\n"
+            "MEMBER:urn:uuid:a\r\nMEMBER:urn:uuid:b\r\nEND:VCARD\r\n");
+}

@@ -1,0 +1,57 @@
+#include "book_access.h"
+
+#include <iostream>
+
+namespace addrbook {
+
+BookAccess::~BookAccess() {
+  if (client_) OvelTerminate(client_);
+}
+
+bool BookAccess::Open() {
+  if (OvelInitialize(&client_, directory_.c_str())) return true;
+  Fail("the directory name cannot be used (too long?)");
+  return false;
+}
+
+std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
+  ViewHandle view = OvelInitView(client_, groups ? 1 : 0);
+  if (!view) {
+    Fail("the book cannot be read (damaged, or not a book file)");
+    return std::nullopt;
+  }
+  std::vector<Entry> entries;
+  int count = OvelGetViewCount(view);
+  for (int i = 0; i < count; ++i) {
+    ViewItem* item = OvelGetViewItem(view, i);
+    if (!item) {
+      OvelFreeView(view);
+      Fail("out of memory");
+      return std::nullopt;
+    }
+    entries.push_back(
+        {i, item->group != 0, item->surnameOffset, item->name, item->address, item->comment});
+    OvelFreeItem(item);
+  }
+  OvelFreeView(view);
+  return entries;
+}
+
+std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive) {
+  std::vector<Entry> members;
+  MemberItem* list = OvelExpandGroup(client_, group.c_str(), recursive ? 1 : 0);
+  int index = 0;
+  for (MemberItem* item = list; item; item = item->next) {
+    members.push_back(
+        {index++, item->group != 0, item->surnameOffset, item->name, item->address, item->comment});
+  }
+  OvelFreeGroup(list);
+  return members;
+}
+
+int BookAccess::Fail(const std::string& why) const {
+  std::cerr << "addrbook: " << directory_ << ": " << why << "\n";
+  return 1;
+}
+
+}  // namespace addrbook

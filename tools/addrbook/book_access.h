@@ -1,0 +1,44 @@
+// The book as the tool sees it, through the public API only.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ovel.h"
+
+namespace addrbook {
+
+// One entry in book text (8-bit), with the index a view gives it.
+struct Entry {
+  int index;
+  bool group;
+  int surnameOffset;
+  std::string name, address, comment;
+};
+
+class BookAccess {
+ public:
+  explicit BookAccess(std::string directory) : directory_(std::move(directory)) {}
+  ~BookAccess();
+  BookAccess(const BookAccess&) = delete;
+  BookAccess& operator=(const BookAccess&) = delete;
+
+  bool Open();
+  Client* client() const { return client_; }
+  const std::string& directory() const { return directory_; }
+
+  // Every entry in view order; nullopt (reported) when the book cannot be read.
+  std::optional<std::vector<Entry>> Entries(bool groups);
+  // The members of a group, indexes counted in the list; empty when none.
+  std::vector<Entry> Members(const std::string& group, bool recursive);
+
+  // Reports a failure on standard error, naming the book; returns 1.
+  int Fail(const std::string& why) const;
+
+ private:
+  std::string directory_;
+  Client* client_ = nullptr;
+};
+
+}  // namespace addrbook

@@ -1,0 +1,289 @@
+// addrbook: a command-line address book over the ovel library.  Uses only
+// the public header and the shared library, as any caller would.
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "book_access.h"
+#include "csv.h"
+#include "output.h"
+#include "terminal.h"
+#include "text_encoding.h"
+
+using namespace addrbook;
+
+namespace {
+
+constexpr const char* kVersion = "1.0.0";
+constexpr size_t kMaxName = 24;
+constexpr size_t kMaxText = 255;
+constexpr size_t kMaxEntries = 4095;
+
+struct Settings {
+  std::string directory;
+  Encoding encoding = Encoding::kCp1252;
+  bool utf8Arguments = false;  // arguments and terminal text are UTF-8
+};
+
+// An argument in the book's encoding; nullopt (reported) when it cannot be.
+std::optional<std::string> BookText(const Settings& settings, const BookAccess& book,
+                                    const std::string& argument) {
+  if (!settings.utf8Arguments) return argument;
+  std::string error;
+  std::optional<std::string> text = FromUtf8(argument, settings.encoding, &error);
+  if (!text) book.Fail(error);
+  return text;
+}
+
+// Why an entry cannot be added, or "" when it can.
+std::string AddRefusal(const std::string& name, const std::string& address,
+                       const std::string& comment, size_t entries) {
+  if (name.empty()) return "the name is empty";
+  if (address.empty()) return "the address is empty";
+  if (name.size() > kMaxName) return "the name is longer than 24 characters";
+  if (address.size() > kMaxText) return "the address is longer than 255 characters";
+  if (comment.size() > kMaxText) return "the comment is longer than 255 characters";
+  if (entries >= kMaxEntries) return "the book is full (4095 entries)";
+  return "";
+}
+
+std::string Render(const std::vector<Entry>& entries, const std::string& format,
+                   const Settings& settings, bool showIndex) {
+  OutputOptions options;
+  options.encoding = settings.encoding;
+  options.showIndex = showIndex;
+  if (format == "json") return JsonText(entries, options);
+  if (format == "csv") return CsvText(entries, options);
+  options.utf8 = settings.utf8Arguments;
+  options.highlight = IsTerminal(stdout);
+  options.columns = TerminalColumns();
+  return TableText(entries, options);
+}
+
+// The direct members of every group, as indexes of `entries`.
+std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+  std::map<std::tuple<bool, std::string, std::string>, int> byKey;
+  for (const Entry& e : entries) {
+    byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
+  }
+  std::vector<GroupMembers> groups;
+  for (const Entry& e : entries) {
+    if (!e.group) continue;
+    GroupMembers g{e.index, {}};
+    for (const Entry& m : book.Members(e.name, false)) {
+      auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
+      g.members.push_back(found == byKey.end() ? -1 : found->second);
+    }
+    groups.push_back(g);
+  }
+  return groups;
+}
+
+int Import(BookAccess& book, const Settings& settings, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return book.Fail("cannot read " + path);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::vector<CsvRecord> records;
+  std::string error;
+  if (!ParseCsv(text.str(), &records, &error)) return book.Fail(path + ": " + error);
+  if (records.empty()) return book.Fail(path + ": no header line (name,address,comment)");
+  std::vector<std::string> header = records[0].fields;
+  int nameAt = -1, addressAt = -1, commentAt = -1;
+  for (size_t i = 0; i < header.size(); ++i) {
+    std::string column = header[i];
+    for (char& c : column) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (column == "name") nameAt = static_cast<int>(i);
+    if (column == "address") addressAt = static_cast<int>(i);
+    if (column == "comment") commentAt = static_cast<int>(i);
+  }
+  if (nameAt < 0 || addressAt < 0) return book.Fail(path + ": the header needs name and address");
+
+  // One view holds the book in memory while the rows go in.
+  ViewHandle view = OvelInitView(book.client(), 1);
+  if (!view) return book.Fail("the book cannot be read (damaged, or not a book file)");
+  size_t total = records.size() - 1;
+  bool progress = IsTerminal(stderr) && total >= 200;
+  size_t refused = 0;
+  for (size_t r = 1; r < records.size(); ++r) {
+    const CsvRecord& record = records[r];
+    auto field = [&](int at) {
+      return at >= 0 && static_cast<size_t>(at) < record.fields.size() ? record.fields[at] : "";
+    };
+    std::string why;
+    std::optional<std::string> name, address, comment;
+    if (!(name = FromUtf8(field(nameAt), settings.encoding, &why)) ||
+        !(address = FromUtf8(field(addressAt), settings.encoding, &why)) ||
+        !(comment = FromUtf8(field(commentAt), settings.encoding, &why))) {
+    } else {
+      why = AddRefusal(*name, *address, *comment, static_cast<size_t>(OvelGetViewCount(view)));
+      if (why.empty() &&
+          !OvelAddItem(book.client(), name->c_str(), address->c_str(), comment->c_str())) {
+        why = "the entry could not be saved";
+      }
+    }
+    if (!why.empty()) {
+      ++refused;
+      if (progress) std::cerr << "\r\x1b[K";
+      std::cerr << path << ":" << record.line << ": " << why << "\n";
+    }
+    if (progress && (r % 25 == 0 || r == total)) {
+      size_t done = r * 40 / total;
+      std::cerr << "\rimporting [" << std::string(done, '#') << std::string(40 - done, ' ') << "] "
+                << r << "/" << total << std::flush;
+    }
+  }
+  if (progress) std::cerr << "\n";
+  OvelFreeView(view);
+  std::cout << "imported " << total - refused << " of " << total << " rows\n";
+  return refused ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"addrbook: keep an address book (ADDRBOOK.DAT) in a directory"};
+  app.set_version_flag("--version", kVersion);
+  app.require_subcommand(1);
+  Settings settings;
+  std::string encodingName = "cp1252";
+  app.add_option("-d,--directory", settings.directory,
+                 "Directory of the book (default: $ADDRBOOK_DIR, else the current directory)");
+  app.add_option("--encoding", encodingName, "Encoding of the book's text")
+      ->check(CLI::IsMember({"cp1252", "latin1", "utf8"}));
+
+  std::string format = "table";
+  bool groups = false;
+  CLI::App* list = app.add_subcommand("list", "List the book in surname order with view indexes");
+  list->add_flag("--groups", groups, "Show groups as well as plain entries");
+  list->add_option("--format", format, "table, csv or json")
+      ->check(CLI::IsMember({"table", "csv", "json"}));
+
+  std::string name, address, comment;
+  CLI::App* add =
+      app.add_subcommand("add", "Add a plain entry (\"%\" in NAME joins surname words)");
+  add->add_option("NAME", name, "Name, at most 24 characters")->required();
+  add->add_option("ADDRESS", address, "Address, at most 255 characters")->required();
+  add->add_option("COMMENT", comment, "Comment, at most 255 characters");
+
+  std::optional<int> index;
+  std::string byName;
+  CLI::App* remove = app.add_subcommand("delete", "Delete an entry by its list index or its name");
+  remove->add_option("INDEX", index, "Index that list shows");
+  remove->add_flag("--groups", groups, "INDEX counts groups too, as list --groups shows");
+  remove->add_option("--name", byName, "Exact display name");
+
+  bool recursive = false;
+  std::string group;
+  CLI::App* expand = app.add_subcommand("expand", "List the members of a group");
+  expand->add_option("GROUP", group, "Group name (any case)")->required();
+  expand->add_flag("--recursive", recursive, "Replace nested groups by their members");
+  expand->add_option("--format", format, "table, csv or json")
+      ->check(CLI::IsMember({"table", "csv", "json"}));
+
+  std::string exportFormat;
+  CLI::App* exporter = app.add_subcommand("export", "Write the whole book with groups and members");
+  exporter->add_option("--format", exportFormat, "vcard, csv or json")
+      ->required()
+      ->check(CLI::IsMember({"vcard", "csv", "json"}));
+
+  std::string importPath;
+  CLI::App* importer =
+      app.add_subcommand("import", "Add the rows of a UTF-8 CSV file (name,address,comment)");
+  importer->add_option("FILE", importPath, "CSV file with a header line")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : 2;
+  }
+  settings.encoding = *ParseEncoding(encodingName);
+  settings.utf8Arguments = TerminalIsUtf8();
+  if (settings.directory.empty()) {
+    const char* fromEnvironment = std::getenv("ADDRBOOK_DIR");
+    settings.directory = fromEnvironment && *fromEnvironment ? fromEnvironment : ".";
+  }
+  BookAccess book(settings.directory);
+  if (!book.Open()) return 1;
+
+  if (list->parsed()) {
+    auto entries = book.Entries(groups);
+    if (!entries) return 1;
+    std::cout << Render(*entries, format, settings, true);
+    return 0;
+  }
+  if (add->parsed()) {
+    auto n = BookText(settings, book, name), a = BookText(settings, book, address),
+         c = BookText(settings, book, comment);
+    if (!n || !a || !c) return 1;
+    auto entries = book.Entries(true);
+    if (!entries) return 1;
+    std::string why = AddRefusal(*n, *a, *c, entries->size());
+    if (!why.empty()) return book.Fail(why);
+    if (!OvelAddItem(book.client(), n->c_str(), a->c_str(), c->c_str())) {
+      return book.Fail("the entry could not be saved (is the directory writable?)");
+    }
+    std::cout << "added " << name << " <" << address << ">\n";
+    return 0;
+  }
+  if (remove->parsed()) {
+    if (index.has_value() == !byName.empty()) {
+      std::cerr << "addrbook: delete takes an INDEX or --name NAME\n";
+      return 2;
+    }
+    bool withGroups = groups || !byName.empty();
+    auto entries = book.Entries(withGroups);
+    if (!entries) return 1;
+    int target = index.value_or(-1);
+    if (!byName.empty()) {
+      auto wanted = BookText(settings, book, byName);
+      if (!wanted) return 1;
+      std::vector<Entry> matches;
+      for (const Entry& e : *entries) {
+        if (e.name == *wanted) matches.push_back(e);
+      }
+      if (matches.empty()) return book.Fail("no entry is named " + byName);
+      if (matches.size() > 1) {
+        book.Fail("the name " + byName + " is ambiguous; delete by index (list --groups):");
+        std::cerr << Render(matches, "table", settings, true);
+        return 1;
+      }
+      target = matches[0].index;
+    }
+    if (target < 0 || target >= static_cast<int>(entries->size())) {
+      return book.Fail("no entry has index " + std::to_string(target));
+    }
+    ViewHandle view = OvelInitView(book.client(), withGroups ? 1 : 0);
+    bool deleted = view && OvelDeleteViewItem(view, target) == 1;
+    if (view) OvelFreeView(view);
+    if (!deleted) return book.Fail("the deletion could not be saved (is the directory writable?)");
+    std::cout << "deleted " << ToUtf8((*entries)[target].name, settings.encoding) << "\n";
+    return 0;
+  }
+  if (expand->parsed()) {
+    auto wanted = BookText(settings, book, group);
+    if (!wanted || !book.Entries(true)) return 1;
+    std::vector<Entry> members = book.Members(*wanted, recursive);
+    if (members.empty()) return book.Fail("no group named " + group + " has members");
+    std::cout << Render(members, format, settings, false);
+    return 0;
+  }
+  if (exporter->parsed()) {
+    auto entries = book.Entries(true);
+    if (!entries) return 1;
+    std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+    if (exportFormat == "vcard") std::cout << ExportVcard(*entries, members, settings.encoding);
+    if (exportFormat == "csv") std::cout << ExportCsv(*entries, members, settings.encoding);
+    if (exportFormat == "json") std::cout << ExportJson(*entries, members, settings.encoding);
+    return 0;
+  }
+  if (importer->parsed()) return Import(book, settings, importPath);
+  return 2;
+}

@@ -1,0 +1,202 @@
+#include "output.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "csv.h"
+#include "vcard.h"
+
+namespace addrbook {
+namespace {
+
+std::string Shown(const std::string& text, const OutputOptions& options) {
+  return options.utf8 ? ToUtf8(text, options.encoding) : text;
+}
+
+size_t Width(const std::string& text, const OutputOptions& options) {
+  return options.utf8 ? Utf8Length(text) : text.size();
+}
+
+std::string Cut(const std::string& text, size_t width, const OutputOptions& options) {
+  if (Width(text, options) <= width) return text;
+  if (width <= 1) return width ? "~" : "";
+  return (options.utf8 ? Utf8Prefix(text, width - 1) : text.substr(0, width - 1)) + "~";
+}
+
+std::string Pad(const std::string& text, size_t width, const OutputOptions& options) {
+  size_t have = Width(text, options);
+  return text + std::string(have < width ? width - have : 0, ' ');
+}
+
+std::string Surname(const Entry& e) {
+  return e.name.substr(std::min<size_t>(static_cast<size_t>(e.surnameOffset), e.name.size()));
+}
+
+// A URI that names an entry within one export.
+std::string Uid(const Entry& e) {
+  uint64_t hash = 1469598103934665603ull;
+  for (char c : e.name + '\n' + e.address + '\n' + std::to_string(e.index)) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-4%03x-8%03x-%012llx",
+                static_cast<unsigned>(hash >> 32), static_cast<unsigned>(hash >> 16) & 0xFFFF,
+                static_cast<unsigned>(hash) & 0xFFF, static_cast<unsigned>(e.index) & 0xFFF,
+                static_cast<unsigned long long>(e.index) & 0xFFFFFFFFFFFFull);
+  return text;
+}
+
+nlohmann::json EntryJson(const Entry& e, Encoding encoding, bool withIndex) {
+  nlohmann::json item = {{"name", ToUtf8(e.name, encoding)},
+                         {"surname", ToUtf8(Surname(e), encoding)},
+                         {"group", e.group},
+                         {"address", e.group ? "" : ToUtf8(e.address, encoding)},
+                         {"comment", ToUtf8(e.comment, encoding)}};
+  if (withIndex) item["index"] = e.index;
+  return item;
+}
+
+}  // namespace
+
+std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options) {
+  size_t nameWidth = 4, addressWidth = 7;
+  for (const Entry& e : entries) {
+    nameWidth = std::max(nameWidth, Width(Shown(e.name, options), options));
+    addressWidth =
+        std::max(addressWidth, Width(Shown(e.group ? "(group)" : e.address, options), options));
+  }
+  size_t fixed = (options.showIndex ? 7 : 0) + 2;
+  if (options.columns > 0) {
+    // Narrow the address, then the name, until a row fits with some comment.
+    size_t room = static_cast<size_t>(options.columns);
+    while (fixed + nameWidth + 2 + addressWidth + 12 > room && addressWidth > 12) --addressWidth;
+    while (fixed + nameWidth + 2 + addressWidth + 12 > room && nameWidth > 10) --nameWidth;
+  }
+  std::string out;
+  for (const Entry& e : entries) {
+    std::string line;
+    if (options.showIndex) {
+      char index[16];
+      std::snprintf(index, sizeof index, "%5d  ", e.index);
+      line += index;
+    }
+    line += e.group ? "* " : "  ";
+    std::string name = Cut(Shown(e.name, options), nameWidth, options);
+    std::string padded = Pad(name, nameWidth, options);
+    if (options.highlight) {
+      // The surname (from its offset on) in bold, when it was not cut.
+      std::string given =
+          Shown(e.name.substr(0, std::min<size_t>(e.surnameOffset, e.name.size())), options);
+      if (name == Shown(e.name, options) && given.size() <= padded.size()) {
+        padded = given + "\x1b[1m" + padded.substr(given.size(), name.size() - given.size()) +
+                 "\x1b[0m" + padded.substr(name.size());
+      }
+    }
+    line += padded + "  ";
+    line += Pad(Cut(Shown(e.group ? "(group)" : e.address, options), addressWidth, options),
+                addressWidth, options);
+    if (!e.comment.empty()) {
+      std::string comment = Shown(e.comment, options);
+      for (char& c : comment) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+      }
+      size_t used = fixed + nameWidth + 2 + addressWidth + 2;
+      if (options.columns > 0 && static_cast<size_t>(options.columns) > used) {
+        comment = Cut(comment, static_cast<size_t>(options.columns) - used - 1, options);
+      }
+      line += "  " + comment;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
+  return out;
+}
+
+std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options) {
+  std::vector<std::string> header = {"name", "address", "comment", "group"};
+  if (options.showIndex) header.insert(header.begin(), "index");
+  std::string out = CsvLine(header);
+  for (const Entry& e : entries) {
+    std::vector<std::string> fields = {ToUtf8(e.name, options.encoding),
+                                       e.group ? "" : ToUtf8(e.address, options.encoding),
+                                       ToUtf8(e.comment, options.encoding), e.group ? "1" : "0"};
+    if (options.showIndex) fields.insert(fields.begin(), std::to_string(e.index));
+    out += CsvLine(fields);
+  }
+  return out;
+}
+
+std::string JsonText(const std::vector<Entry>& entries, const OutputOptions& options) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const Entry& e : entries) list.push_back(EntryJson(e, options.encoding, options.showIndex));
+  return list.dump(2) + "\n";
+}
+
+std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                      Encoding encoding) {
+  std::string out = CsvLine({"index", "name", "address", "comment", "group", "members"});
+  for (const Entry& e : entries) {
+    std::string members;
+    for (const GroupMembers& g : groups) {
+      if (g.group != e.index) continue;
+      for (int m : g.members) {
+        if (m < 0) continue;
+        if (!members.empty()) members += ' ';
+        members += std::to_string(m);
+      }
+    }
+    out += CsvLine({std::to_string(e.index), ToUtf8(e.name, encoding),
+                    e.group ? "" : ToUtf8(e.address, encoding), ToUtf8(e.comment, encoding),
+                    e.group ? "1" : "0", members});
+  }
+  return out;
+}
+
+std::string ExportJson(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                       Encoding encoding) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const Entry& e : entries) {
+    nlohmann::json item = EntryJson(e, encoding, true);
+    if (e.group) {
+      item["members"] = nlohmann::json::array();
+      for (const GroupMembers& g : groups) {
+        if (g.group != e.index) continue;
+        for (int m : g.members) {
+          if (m >= 0) item["members"].push_back(m);
+        }
+      }
+    }
+    list.push_back(item);
+  }
+  return nlohmann::json{{"entries", list}}.dump(2) + "\n";
+}
+
+std::string ExportVcard(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                        Encoding encoding) {
+  std::string out;
+  for (const Entry& e : entries) {
+    Card card;
+    card.uid = Uid(e);
+    card.group = e.group;
+    card.fullName = ToUtf8(e.name, encoding);
+    size_t offset = std::min<size_t>(static_cast<size_t>(e.surnameOffset), e.name.size());
+    std::string given = e.name.substr(0, offset);
+    while (!given.empty() && given.back() == ' ') given.pop_back();
+    card.familyName = ToUtf8(e.name.substr(offset), encoding);
+    card.givenName = ToUtf8(given, encoding);
+    if (!e.group) card.address = ToUtf8(e.address, encoding);
+    card.note = ToUtf8(e.comment, encoding);
+    for (const GroupMembers& g : groups) {
+      if (g.group != e.index) continue;
+      for (int m : g.members) {
+        if (m >= 0) card.members.push_back(Uid(entries[static_cast<size_t>(m)]));
+      }
+    }
+    out += VcardText(card);
+  }
+  return out;
+}
+
+}  // namespace addrbook

@@ -1,0 +1,37 @@
+// Writing entries as a table, CSV, JSON or vCard.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "book_access.h"
+#include "text_encoding.h"
+
+namespace addrbook {
+
+struct OutputOptions {
+  Encoding encoding = Encoding::kCp1252;
+  bool showIndex = true;
+  bool utf8 = false;       // convert book text to UTF-8 for display
+  bool highlight = false;  // show the surname in bold (a terminal)
+  int columns = 0;         // fit the table to this width; 0: no limit
+};
+
+std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options);
+std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options);
+std::string JsonText(const std::vector<Entry>& entries, const OutputOptions& options);
+
+// The whole book for export: every entry, and each group's direct members
+// as indexes into `entries` (-1 for a member not found).
+struct GroupMembers {
+  int group;  // index of the group
+  std::vector<int> members;
+};
+std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                      Encoding encoding);
+std::string ExportJson(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                       Encoding encoding);
+std::string ExportVcard(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
+                        Encoding encoding);
+
+}  // namespace addrbook

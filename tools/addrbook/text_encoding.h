@@ -1,0 +1,27 @@
+// The 8-bit text of a book, converted to and from UTF-8.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace addrbook {
+
+enum class Encoding { kCp1252, kLatin1, kUtf8 };
+
+std::optional<Encoding> ParseEncoding(const std::string& name);
+
+// Book text as UTF-8.  Bytes that are not valid UTF-8 in a book said to be
+// UTF-8 become U+FFFD.
+std::string ToUtf8(const std::string& text, Encoding encoding);
+
+// UTF-8 as book text; nullopt (with `error` set) when the text is not valid
+// UTF-8 or holds a character the encoding cannot hold.
+std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding, std::string* error);
+
+// The number of characters of UTF-8 text (for aligning columns).
+size_t Utf8Length(const std::string& utf8);
+
+// The longest prefix of UTF-8 text that is at most `characters` long.
+std::string Utf8Prefix(const std::string& utf8, size_t characters);
+
+}  // namespace addrbook
