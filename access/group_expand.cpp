@@ -1,5 +1,7 @@
 #include "access/group_expand.h"
 
+#include <algorithm>
+
 #include "frame/allocator.h"
 #include "frame/client.h"
 #include "store/book_file.h"
@@ -27,6 +29,28 @@ MemberItem* CopyMember(const Entry* entry) {
   return item;
 }
 
+// Entries by id, for the many lookups of an expansion: the first entry in
+// list order owns a repeated id, as FindEntryById would find it.
+struct IdIndex {
+  const Entry** byId = nullptr;
+  uint32_t size = 0;
+
+  bool Build(const Book* book) {
+    uint32_t highest = 0;
+    for (const Entry* e = book->entries; e; e = e->next)
+      highest = std::max<uint32_t>(highest, EntryId(e));
+    size = highest + 1;
+    byId = static_cast<const Entry**>(AllocBlock(size * static_cast<uint32_t>(sizeof(Entry*))));
+    if (!byId) return false;
+    for (const Entry* e = book->entries; e; e = e->next) {
+      if (!byId[EntryId(e)]) byId[EntryId(e)] = e;
+    }
+    return true;
+  }
+  const Entry* Find(uint16_t id) const { return id < size ? byId[id] : nullptr; }
+  ~IdIndex() { FreeBlock(byId); }
+};
+
 bool IsOnPath(const Frame* stack, uint32_t depth, const Entry* group) {
   for (uint32_t i = 0; i < depth; ++i) {
     if (stack[i].group == group) return true;
@@ -40,6 +64,8 @@ MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) 
   // A path holds each group at most once, so the book's entry count bounds
   // its depth.  The walk is iterative: nesting can be 4095 deep.
   uint32_t capacity = book->entryCount ? book->entryCount : 1;
+  IdIndex index;
+  if (!index.Build(book)) return nullptr;
   Frame* stack = static_cast<Frame*>(AllocBlock(capacity * static_cast<uint32_t>(sizeof(Frame))));
   if (!stack) return nullptr;
   uint32_t depth = 0;
@@ -55,7 +81,7 @@ MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) 
       --depth;
       continue;
     }
-    const Entry* member = FindEntryById(book, top->group->members[top->nextMember++]);
+    const Entry* member = index.Find(top->group->members[top->nextMember++]);
     if (!member) continue;
     if (IsGroup(member) && recursive) {
       if (!IsOnPath(stack, depth, member) && depth < capacity) stack[depth++] = {member, 1};

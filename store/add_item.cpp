@@ -21,29 +21,18 @@ bool CopyBounded(char* buffer, size_t size, const char* text) {
 }  // namespace
 
 Entry* InsertEntry(Client* client, Book* book, uint16_t id) {
-  uint16_t offset = SurnameOffset(client->name);
-  char* display = DisplayName(client->name);
-  if (!display) return nullptr;
-  const char* key = display + offset;
+  EntryFields fields{};
+  fields.flags = id & kIdMask;
+  fields.name = client->name;
+  fields.nameLength = strlen(client->name);
+  fields.address = client->address;
+  fields.addressLength = strlen(client->address);
+  fields.comment = client->comment;
+  fields.commentLength = strlen(client->comment);
+  Entry* entry = NewEntry(fields);
+  if (!entry) return nullptr;
   Entry** link = &book->entries;
-  while (*link && PlatformCompareNoCase(SortKey(*link), key) < 0) link = &(*link)->next;
-
-  Entry* entry = static_cast<Entry*>(AllocBlock(sizeof(Entry)));
-  if (!entry) {
-    FreeBlock(display);
-    return nullptr;
-  }
-  entry->displayName = display;
-  entry->storedName = DupString(client->name);
-  entry->address = DupString(client->address);
-  entry->comment = DupString(client->comment);
-  // An entry missing a field it was given would be stored wrong.
-  if (!entry->storedName || !entry->address || !entry->comment) {
-    FreeEntry(entry);
-    return nullptr;
-  }
-  entry->surnameOffset = offset;
-  entry->flags = id & kIdMask;
+  while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
   entry->next = *link;
   *link = entry;
   ++book->entryCount;

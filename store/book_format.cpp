@@ -26,41 +26,36 @@ struct Reader {
   }
 };
 
-BookStatus ReadCountedString(Reader* in, char** out) {
-  uint8_t length;
-  if (!in->Byte(&length) || in->end - in->at < length) return kBookUnreadable;
-  char* text = static_cast<char*>(AllocBlock(length + 1u));
-  if (!text) return kBookNoMemory;
-  memcpy(text, in->at, length);
-  in->at += length;
-  *out = text;
-  return kBookLoaded;
+// A length byte and that many characters, never past the end.
+bool ReadCounted(Reader* in, const char** text, size_t* length) {
+  uint8_t n;
+  if (!in->Byte(&n) || in->end - in->at < n) return false;
+  *text = reinterpret_cast<const char*>(in->at);
+  *length = n;
+  in->at += n;
+  return true;
 }
 
-BookStatus ReadMembers(Reader* in, uint16_t** out) {
-  uint8_t count;
-  if (!in->Byte(&count) || in->end - in->at < 2 * count) return kBookUnreadable;
-  uint16_t* members = static_cast<uint16_t*>(AllocBlock(2u * count + 2u));
-  if (!members) return kBookNoMemory;
-  members[0] = count;
-  for (unsigned i = 1; i <= count; ++i) in->Word(&members[i]);
-  *out = members;
-  return kBookLoaded;
-}
-
-BookStatus ReadRecord(Reader* in, Entry* entry, uint16_t* id) {
+// Reads one record into a new entry; its id goes to `id`.
+BookStatus ReadRecord(Reader* in, Entry** out, uint16_t* id) {
   uint16_t word;
   if (!in->Word(&word)) return kBookUnreadable;
   *id = word & kFileIdMask;
-  entry->flags = *id | ((word & kFileGroupBit) ? kGroupFlag : 0);
-  if (BookStatus status = ReadCountedString(in, &entry->storedName)) return status;
-  entry->surnameOffset = SurnameOffset(entry->storedName);
-  entry->displayName = DisplayName(entry->storedName);
-  if (!entry->displayName) return kBookUnreadable;
-  BookStatus status =
-      IsGroup(entry) ? ReadMembers(in, &entry->members) : ReadCountedString(in, &entry->address);
-  if (status) return status;
-  return ReadCountedString(in, &entry->comment);
+  EntryFields fields{};
+  fields.flags = *id | ((word & kFileGroupBit) ? kGroupFlag : 0);
+  if (!ReadCounted(in, &fields.name, &fields.nameLength)) return kBookUnreadable;
+  if (word & kFileGroupBit) {
+    uint8_t count;
+    if (!in->Byte(&count) || in->end - in->at < 2 * count) return kBookUnreadable;
+    fields.memberWords = in->at;
+    fields.memberCount = count;
+    in->at += 2 * count;
+  } else if (!ReadCounted(in, &fields.address, &fields.addressLength)) {
+    return kBookUnreadable;
+  }
+  if (!ReadCounted(in, &fields.comment, &fields.commentLength)) return kBookUnreadable;
+  *out = NewEntry(fields);
+  return *out ? kBookLoaded : kBookNoMemory;
 }
 
 bool KeyNotGreater(const Entry* a, const Entry* b) {
@@ -135,12 +130,9 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   Entry* outOfOrder = nullptr;  // the later records, newest first
   uint16_t highestId = 0;
   for (uint16_t i = 0; i < count; ++i) {
-    Entry* entry = static_cast<Entry*>(AllocBlock(sizeof(Entry)));
-    BookStatus status = entry ? kBookLoaded : kBookNoMemory;
+    Entry* entry = nullptr;
     uint16_t id = 0;
-    if (entry) status = ReadRecord(&in, entry, &id);
-    if (status != kBookLoaded) {
-      FreeEntry(entry);
+    if (BookStatus status = ReadRecord(&in, &entry, &id)) {
       FreeEntryList(head);
       FreeEntryList(outOfOrder);
       return status;

@@ -18,15 +18,6 @@ uint16_t SurnameOffset(const char* name) {
   return 0;
 }
 
-char* DisplayName(const char* storedName) {
-  char* display = DupString(storedName);
-  if (!display) return nullptr;
-  for (char* c = display; *c; ++c) {
-    if (*c == '%') *c = ' ';
-  }
-  return display;
-}
-
 Entry* FindEntryById(const Book* book, uint16_t id) {
   for (Entry* entry = book->entries; entry; entry = entry->next) {
     if (EntryId(entry) == id) return entry;
@@ -41,14 +32,44 @@ Entry* FindGroupByName(const Book* book, const char* name) {
   return nullptr;
 }
 
-void FreeEntry(Entry* entry) {
-  if (!entry) return;
-  FreeBlock(entry->displayName);
-  FreeBlock(entry->storedName);
-  FreeBlock(IsGroup(entry) ? static_cast<void*>(entry->members) : entry->address);
-  FreeBlock(entry->comment);
-  FreeBlock(entry);
+Entry* NewEntry(const EntryFields& fields) {
+  bool group = (fields.flags & kGroupFlag) != 0;
+  // The member list comes first after the record, where it is aligned.
+  size_t members = group ? 2 * (fields.memberCount + 1) : 0;
+  size_t size = sizeof(Entry) + members + 2 * (fields.nameLength + 1) + fields.commentLength + 1 +
+                (group ? 0 : fields.addressLength + 1);
+  Entry* entry = static_cast<Entry*>(AllocBlock(static_cast<uint32_t>(size)));
+  if (!entry) return nullptr;
+  char* at = reinterpret_cast<char*>(entry + 1);
+  auto place = [&at](const char* text, size_t length) {
+    char* copy = at;
+    if (length) memcpy(copy, text, length);
+    copy[length] = '\0';
+    at += length + 1;
+    return copy;
+  };
+  entry->flags = fields.flags;
+  if (group) {
+    entry->members = reinterpret_cast<uint16_t*>(at);
+    entry->members[0] = static_cast<uint16_t>(fields.memberCount);
+    for (size_t i = 0; i < fields.memberCount; ++i) {
+      entry->members[i + 1] =
+          static_cast<uint16_t>(fields.memberWords[2 * i] | (fields.memberWords[2 * i + 1] << 8));
+    }
+    at += members;
+  }
+  entry->storedName = place(fields.name, fields.nameLength);
+  entry->displayName = place(fields.name, fields.nameLength);
+  for (char* c = entry->displayName; *c; ++c) {
+    if (*c == '%') *c = ' ';
+  }
+  entry->surnameOffset = SurnameOffset(entry->storedName);
+  if (!group) entry->address = place(fields.address, fields.addressLength);
+  entry->comment = place(fields.comment, fields.commentLength);
+  return entry;
 }
+
+void FreeEntry(Entry* entry) { FreeBlock(entry); }
 
 void FreeEntryList(Entry* head) {
   while (head) {

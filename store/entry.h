@@ -38,9 +38,24 @@ inline bool IsEmptyString(const char* text) { return !text || !text[0]; }
 // Where the surname of a stored or display name begins: after the last
 // space that is followed by something other than spaces and "%".
 uint16_t SurnameOffset(const char* name);
-// A copy of a stored name with every "%" turned into a space; null when no
-// memory.
-char* DisplayName(const char* storedName);
+// What a new entry is made of.  Texts need not be terminated.
+struct EntryFields {
+  uint32_t flags;  // id and group flag
+  const char* name;
+  size_t nameLength;
+  const char* address;  // plain entry
+  size_t addressLength;
+  const uint8_t* memberWords;  // group: little-endian 16-bit ids
+  size_t memberCount;
+  const char* comment;
+  size_t commentLength;
+};
+
+// A new entry with its stored name, its display name (every "%" turned into
+// a space, so offsets agree), its surname offset, its address
+// or member list and comment, all in one block (so a load makes one
+// allocation per entry, and FreeEntry frees one); null when no memory.
+Entry* NewEntry(const EntryFields& fields);
 // The display name from the surname offset on.
 inline const char* SortKey(const Entry* entry) { return entry->displayName + entry->surnameOffset; }
 
