@@ -1,12 +1,18 @@
-// Speed of the main operations on books of 16, 256 and 4095 entries, beside
-// the floor a durable whole-file save cannot go below.
+// Speed of the library's operations on books of 16, 256 and 4095 entries,
+// beside the floors the hardware allows (reading the file; reading it and
+// copying every string; a durable whole-file write) and beside SQLite
+// holding the same entries.  scripts/bench.sh turns the results into a table.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,122 +22,191 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A book of `count` entries with realistic texts, one in ten a group.
-std::vector<unsigned char> MakeBook(int count) {
-  std::vector<unsigned char> out = {2, static_cast<unsigned char>(count & 0xFF),
-                                    static_cast<unsigned char>(count >> 8)};
-  auto put = [&](const std::string& text) {
-    out.push_back(static_cast<unsigned char>(text.size()));
-    out.insert(out.end(), text.begin(), text.end());
-  };
-  static const char* kFirst[] = {"Ann", "Bob", "Carla", "Dieter", "Eve", "Farid", "Gwen", "Hiro"};
-  static const char* kLast[] = {"Smith", "van%Dyke", "Okafor", "Lindqvist", "Moreau", "Tanaka"};
+struct Record {
+  bool group;
+  std::string name, address, comment;
+  std::vector<int> members;  // 1-based record numbers
+};
+
+// Realistic entries, one in ten a group of up to nine members, and for
+// books of more than 16 entries a group "Everyone" of up to 255 members
+// that nests the others.
+std::vector<Record> MakeRecords(int count) {
+  static const char* kFirst[] = {"Ann",   "Bob",  "Carla", "Dieter", "Eve",
+                                 "Farid", "Gwen", "Hiro",  "Ines",   "Jamal"};
+  static const char* kLast[] = {"Smith",  "van%Dyke", "Okafor",       "Lindqvist", "Moreau",
+                                "Tanaka", "Novak",    "Garcia%Lopez", "Kowalski",  "O'Brien"};
+  std::vector<Record> records;
   for (int i = 1; i <= count; ++i) {
-    bool group = i % 10 == 0;
-    int id = i | (group ? 0x8000 : 0);
-    out.push_back(static_cast<unsigned char>(id & 0xFF));
-    out.push_back(static_cast<unsigned char>(id >> 8));
-    std::string name = std::string(kFirst[i % 8]) + " " + kLast[i % 6] + std::to_string(i);
-    put(group ? "Group " + std::to_string(i) : name);
-    if (group) {
-      int members = std::min(9, i - 1);
-      out.push_back(static_cast<unsigned char>(members));
-      for (int m = 1; m <= members; ++m) {
-        out.push_back(static_cast<unsigned char>((i - m) & 0xFF));
-        out.push_back(static_cast<unsigned char>((i - m) >> 8));
-      }
+    Record r;
+    r.group = i % 10 == 0 || i == count;
+    if (i == count) {
+      r.name = "Everyone";
+      for (int m = 1; m < count && r.members.size() < 255; ++m) r.members.push_back(m);
+    } else if (r.group) {
+      r.name = "Team " + std::to_string(i / 10);
+      for (int m = i - 9; m < i; ++m) r.members.push_back(m);
     } else {
-      put("person" + std::to_string(i) + "@mail.example.org");
+      r.name = std::string(kFirst[i % 10]) + " " + kLast[(i / 10) % 10] + std::to_string(i % 97);
+      r.address = "person" + std::to_string(i) + "@mail.example.org";
     }
-    put(i % 3 ? "met at the conference in spring" : "");
+    r.comment = i % 3 ? "met at the spring conference" : "";
+    records.push_back(r);
+  }
+  return records;
+}
+
+std::vector<unsigned char> FileBytes(const std::vector<Record>& records) {
+  std::vector<unsigned char> out = {2, static_cast<unsigned char>(records.size() & 0xFF),
+                                    static_cast<unsigned char>(records.size() >> 8)};
+  auto word = [&](int w) {
+    out.push_back(static_cast<unsigned char>(w & 0xFF));
+    out.push_back(static_cast<unsigned char>(w >> 8));
+  };
+  auto text = [&](const std::string& s) {
+    out.push_back(static_cast<unsigned char>(s.size()));
+    out.insert(out.end(), s.begin(), s.end());
+  };
+  for (size_t i = 0; i < records.size(); ++i) {
+    const Record& r = records[i];
+    word(static_cast<int>(i + 1) | (r.group ? 0x8000 : 0));
+    text(r.name);
+    if (r.group) {
+      out.push_back(static_cast<unsigned char>(r.members.size()));
+      for (int m : r.members) word(m);
+    } else {
+      text(r.address);
+    }
+    text(r.comment);
   }
   return out;
 }
 
-struct Fixture {
-  explicit Fixture(int count) {
-    dir = fs::temp_directory_path() /
-          ("ovel-bench-" + std::to_string(getpid()) + "-" + std::to_string(count));
-    fs::create_directories(dir);
-    bytes = MakeBook(count);
-    Reset();
-    OvelInitialize(&client, dir.string().c_str());
+// A directory holding the book as the library writes it (sorted), and an
+// open Client on it.
+class BookFixture {
+ public:
+  explicit BookFixture(int count) : count_(count) {
+    static int serial = 0;
+    dir_ = fs::temp_directory_path() /
+           ("ovel-bench-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+    fs::create_directories(dir_);
+    std::vector<unsigned char> raw = FileBytes(MakeRecords(count));
+    Write(raw);
+    OvelInitialize(&client_, dir_.string().c_str());
+    // One change makes the library write the book in its own order.
+    ViewHandle view = OvelInitView(client_, 1);
+    OvelAddItem(client_, "Zz Zz", "z", nullptr);
+    OvelDeleteViewItem(view, OvelGetViewCount(view) - 1);
+    OvelFreeView(view);
+    bytes_ = Read();
   }
-  ~Fixture() {
-    OvelTerminate(client);
-    fs::remove_all(dir);
+  ~BookFixture() {
+    OvelTerminate(client_);
+    fs::remove_all(dir_);
   }
-  void Reset() {
-    std::ofstream(dir / "ADDRBOOK.DAT", std::ios::binary)
+  void Write(const std::vector<unsigned char>& bytes) const {
+    std::ofstream(dir_ / "ADDRBOOK.DAT", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
   }
-  fs::path dir;
-  std::vector<unsigned char> bytes;
-  Client* client = nullptr;
+  std::vector<unsigned char> Read() const {
+    std::ifstream in(dir_ / "ADDRBOOK.DAT", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  Client* client() const { return client_; }
+  const fs::path& dir() const { return dir_; }
+  const std::vector<unsigned char>& bytes() const { return bytes_; }
+  int count() const { return count_; }
+
+ private:
+  int count_;
+  fs::path dir_;
+  Client* client_ = nullptr;
+  std::vector<unsigned char> bytes_;
 };
 
+int Entries(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
+
 void Load(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)));
+  BookFixture book(Entries(state));
   for (auto _ : state) {
-    ViewHandle view = OvelInitView(f.client, 1);
-    benchmark::DoNotOptimize(view);
+    ViewHandle view = OvelInitView(book.client(), 1);
+    if (!view) state.SkipWithError("load failed");
     OvelFreeView(view);
   }
-  state.counters["bytes"] = static_cast<double>(f.bytes.size());
+  state.counters["bytes"] = static_cast<double>(book.bytes().size());
 }
 
 void Walk(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)));
-  ViewHandle view = OvelInitView(f.client, 1);
+  BookFixture book(Entries(state));
+  ViewHandle view = OvelInitView(book.client(), 1);
   for (auto _ : state) {
     int count = OvelGetViewCount(view);
     for (int i = 0; i < count; ++i) OvelFreeItem(OvelGetViewItem(view, i));
   }
   OvelFreeView(view);
-  state.SetItemsProcessed(state.iterations() * state.range(0));
+  state.counters["entries"] = Entries(state);
 }
 
-void AddThenDeleteWithView(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)) - 1);
-  ViewHandle view = OvelInitView(f.client, 1);
+void AddWithView(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  ViewHandle view = OvelInitView(book.client(), 1);
   for (auto _ : state) {
-    OvelAddItem(f.client, "Aaron Aardvark", "a@b.example", "benchmark");
+    if (!OvelAddItem(book.client(), "Aaron Aardvark", "a@b.example", "benchmark")) {
+      state.SkipWithError("add failed");
+    }
+    state.PauseTiming();
     OvelDeleteViewItem(view, 0);
+    state.ResumeTiming();
   }
   OvelFreeView(view);
-  state.counters["saves"] = benchmark::Counter(2, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void AddWithoutView(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)) - 1);
+  BookFixture book(Entries(state));
+  for (auto _ : state) {
+    if (!OvelAddItem(book.client(), "Aaron Aardvark", "a@b.example", "benchmark")) {
+      state.SkipWithError("add failed");
+    }
+    state.PauseTiming();
+    book.Write(book.bytes());
+    state.ResumeTiming();
+  }
+}
+
+void DeleteWithView(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  ViewHandle view = OvelInitView(book.client(), 1);
   for (auto _ : state) {
     state.PauseTiming();
-    f.Reset();
+    OvelAddItem(book.client(), "Aaron Aardvark", "a@b.example", "benchmark");
     state.ResumeTiming();
-    OvelAddItem(f.client, "Aaron Aardvark", "a@b.example", "benchmark");
+    if (!OvelDeleteViewItem(view, 0)) state.SkipWithError("delete failed");
   }
+  OvelFreeView(view);
 }
 
-// The floor of a durable save: the same bytes to a new file, fsync, rename.
-void FloorWriteFsyncRename(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)));
-  std::string temporary = (f.dir / "floor.tmp").string();
-  std::string target = (f.dir / "floor.dat").string();
+void ExpandRecursive(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  ViewHandle view = OvelInitView(book.client(), 1);  // the book stays loaded
+  int members = 0;
   for (auto _ : state) {
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (write(fd, f.bytes.data(), f.bytes.size()) < 0) state.SkipWithError("write failed");
-    fsync(fd);
-    close(fd);
-    std::rename(temporary.c_str(), target.c_str());
+    MemberItem* list = OvelExpandGroup(book.client(), "Everyone", 1);
+    members = 0;
+    for (MemberItem* m = list; m; m = m->next) ++members;
+    OvelFreeGroup(list);
   }
+  OvelFreeView(view);
+  state.counters["members"] = members;
 }
 
-// The floor of a load: reading the file's bytes.
+// Floors.
+
 void FloorRead(benchmark::State& state) {
-  Fixture f(static_cast<int>(state.range(0)));
-  std::string path = (f.dir / "ADDRBOOK.DAT").string();
-  std::vector<char> buffer(f.bytes.size());
+  BookFixture book(Entries(state));
+  std::string path = (book.dir() / "ADDRBOOK.DAT").string();
+  std::vector<char> buffer(book.bytes().size());
   for (auto _ : state) {
     int fd = open(path.c_str(), O_RDONLY);
     benchmark::DoNotOptimize(read(fd, buffer.data(), buffer.size()));
@@ -139,12 +214,186 @@ void FloorRead(benchmark::State& state) {
   }
 }
 
+// Reading the bytes, then allocating and copying every string of every
+// record: the least a load into separate entries can do.
+void FloorReadCopy(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  std::string path = (book.dir() / "ADDRBOOK.DAT").string();
+  std::vector<unsigned char> buffer(book.bytes().size());
+  std::vector<char*> strings;
+  strings.reserve(4 * static_cast<size_t>(book.count()));
+  for (auto _ : state) {
+    int fd = open(path.c_str(), O_RDONLY);
+    ssize_t got = read(fd, buffer.data(), buffer.size());
+    close(fd);
+    size_t at = 3;
+    auto copy = [&](size_t n) {
+      char* s = static_cast<char*>(std::malloc(n + 1));
+      std::memcpy(s, &buffer[at], n);
+      s[n] = 0;
+      strings.push_back(s);
+      at += n;
+    };
+    while (at < static_cast<size_t>(got)) {
+      bool group = buffer[at + 1] & 0x80;
+      at += 2;
+      copy(buffer[at++]);
+      if (group) {
+        copy(2u * buffer[at++]);
+      } else {
+        copy(buffer[at++]);
+      }
+      copy(buffer[at++]);
+    }
+    for (char* s : strings) std::free(s);
+    strings.clear();
+  }
+}
+
+// The same bytes to a new file, fsync, rename: the least a durable
+// whole-file save can do.
+void FloorWriteFsyncRename(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  std::string temporary = (book.dir() / "floor.tmp").string();
+  std::string target = (book.dir() / "floor.dat").string();
+  for (auto _ : state) {
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (write(fd, book.bytes().data(), book.bytes().size()) < 0) state.SkipWithError("write");
+    fsync(fd);
+    close(fd);
+    std::rename(temporary.c_str(), target.c_str());
+  }
+}
+
+// The floor with the directory flushed after the rename, which a save
+// needs for the rename itself to survive a crash.
+void FloorWriteFsyncRenameDirFsync(benchmark::State& state) {
+  BookFixture book(Entries(state));
+  std::string temporary = (book.dir() / "floor.tmp").string();
+  std::string target = (book.dir() / "floor.dat").string();
+  for (auto _ : state) {
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (write(fd, book.bytes().data(), book.bytes().size()) < 0) state.SkipWithError("write");
+    fsync(fd);
+    close(fd);
+    std::rename(temporary.c_str(), target.c_str());
+    int dir = open(book.dir().c_str(), O_RDONLY | O_DIRECTORY);
+    fsync(dir);
+    close(dir);
+  }
+}
+
+// The peer: SQLite in WAL mode with synchronous=FULL, holding the same
+// entries, ordered by the same surname key.
+class SqliteFixture {
+ public:
+  explicit SqliteFixture(int count) {
+    static int serial = 0;
+    path_ = (fs::temp_directory_path() / ("ovel-bench-" + std::to_string(getpid()) + "-sqlite-" +
+                                          std::to_string(serial++) + ".db"))
+                .string();
+    sqlite3_open(path_.c_str(), &db_);
+    Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    Exec(
+        "CREATE TABLE entry(key TEXT COLLATE NOCASE, seq INTEGER, grp INTEGER, name TEXT,"
+        " address TEXT, comment TEXT, members BLOB, PRIMARY KEY(key, seq))");
+    Exec("BEGIN");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db_, "INSERT INTO entry VALUES(?,?,?,?,?,?,?)", -1, &insert, nullptr);
+    int seq = 0;
+    for (const Record& r : MakeRecords(count)) {
+      std::string key =
+          r.name.substr(r.name.rfind(' ') == std::string::npos ? 0 : r.name.rfind(' ') + 1);
+      sqlite3_bind_text(insert, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(insert, 2, seq++);
+      sqlite3_bind_int(insert, 3, r.group);
+      sqlite3_bind_text(insert, 4, r.name.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, 5, r.address.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, 6, r.comment.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_blob(insert, 7, r.members.data(),
+                        static_cast<int>(r.members.size() * sizeof(int)), SQLITE_TRANSIENT);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    Exec("COMMIT");
+  }
+  ~SqliteFixture() {
+    sqlite3_close(db_);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path_ + suffix).c_str());
+  }
+  void Exec(const char* sql) { sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+  sqlite3* db() const { return db_; }
+
+ private:
+  std::string path_;
+  sqlite3* db_ = nullptr;
+};
+
+struct Row {
+  int group;
+  std::string name, address, comment;
+};
+
+void SqliteReadAll(benchmark::State& state) {
+  SqliteFixture peer(Entries(state));
+  std::vector<Row> rows;
+  for (auto _ : state) {
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(peer.db(), "SELECT grp, name, address, comment FROM entry ORDER BY key, seq",
+                       -1, &select, nullptr);
+    rows.clear();
+    while (sqlite3_step(select) == SQLITE_ROW) {
+      rows.push_back({sqlite3_column_int(select, 0),
+                      reinterpret_cast<const char*>(sqlite3_column_text(select, 1)),
+                      reinterpret_cast<const char*>(sqlite3_column_text(select, 2)),
+                      reinterpret_cast<const char*>(sqlite3_column_text(select, 3))});
+    }
+    sqlite3_finalize(select);
+  }
+}
+
+void SqliteInsert(benchmark::State& state) {
+  SqliteFixture peer(Entries(state));
+  for (auto _ : state) {
+    peer.Exec(
+        "INSERT INTO entry VALUES('Aardvark', -1, 0, 'Aaron Aardvark', 'a@b.example',"
+        " 'benchmark', NULL)");
+    state.PauseTiming();
+    peer.Exec("DELETE FROM entry WHERE seq = -1");
+    state.ResumeTiming();
+  }
+}
+
+void SqliteDelete(benchmark::State& state) {
+  SqliteFixture peer(Entries(state));
+  for (auto _ : state) {
+    state.PauseTiming();
+    peer.Exec(
+        "INSERT INTO entry VALUES('Aardvark', -1, 0, 'Aaron Aardvark', 'a@b.example',"
+        " 'benchmark', NULL)");
+    state.ResumeTiming();
+    peer.Exec("DELETE FROM entry WHERE seq = -1");
+  }
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (int size : {16, 256, 4095}) b->Arg(size);
+}
+
 }  // namespace
 
-BENCHMARK(Load)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(FloorRead)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(Walk)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(AddThenDeleteWithView)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(AddWithoutView)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(FloorWriteFsyncRename)->Arg(16)->Arg(256)->Arg(4095);
+BENCHMARK(Load)->Apply(Sizes);
+BENCHMARK(Walk)->Apply(Sizes);
+BENCHMARK(AddWithView)->Apply(Sizes);
+BENCHMARK(AddWithoutView)->Apply(Sizes);
+BENCHMARK(DeleteWithView)->Apply(Sizes);
+BENCHMARK(ExpandRecursive)->Apply(Sizes);
+BENCHMARK(FloorRead)->Apply(Sizes);
+BENCHMARK(FloorReadCopy)->Apply(Sizes);
+BENCHMARK(FloorWriteFsyncRename)->Apply(Sizes);
+BENCHMARK(FloorWriteFsyncRenameDirFsync)->Apply(Sizes);
+BENCHMARK(SqliteReadAll)->Apply(Sizes);
+BENCHMARK(SqliteInsert)->Apply(Sizes);
+BENCHMARK(SqliteDelete)->Apply(Sizes);
 BENCHMARK_MAIN();

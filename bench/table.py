@@ -1,0 +1,55 @@
+#!/usr/bin/env python3
+"""Prints the table of bench/README.md from Google Benchmark's JSON output
+(medians of repetitions): each operation's time per size, its ratio to its
+floor and to SQLite, and the time per entry."""
+import json
+import sys
+
+SIZES = [16, 256, 4095]
+# operation: (floor, SQLite peer)
+ROWS = {
+    "Load": ("FloorReadCopy", "SqliteReadAll"),
+    "Walk": (None, None),
+    "AddWithView": ("FloorWriteFsyncRename", "SqliteInsert"),
+    "AddWithoutView": ("FloorWriteFsyncRename", "SqliteInsert"),
+    "DeleteWithView": ("FloorWriteFsyncRename", "SqliteDelete"),
+    "ExpandRecursive": (None, None),
+    "FloorRead": (None, None),
+    "FloorReadCopy": (None, None),
+    "FloorWriteFsyncRename": (None, None),
+    "FloorWriteFsyncRenameDirFsync": (None, None),
+    "SqliteReadAll": (None, None),
+    "SqliteInsert": (None, None),
+    "SqliteDelete": (None, None),
+}
+
+
+def main():
+    data = json.load(open(sys.argv[1]) if len(sys.argv) > 1 else sys.stdin)
+    times = {}
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name", "median") != "median":
+            continue
+        name, size = b["run_name"].split("/")
+        scale = {"ns": 1e-3, "us": 1, "ms": 1e3}[b["time_unit"]]
+        times[(name, int(size))] = b["real_time"] * scale  # microseconds
+
+    def us(value):
+        return "%.1f" % value if value < 100 else "%.0f" % value
+
+    print("| operation | 16 | 256 | 4095 | / floor at 4095 | / SQLite at 4095 | per entry 16 / 256 / 4095 (us) |")
+    print("|---|---:|---:|---:|---:|---:|---|")
+    for name, (floor, peer) in ROWS.items():
+        if (name, 16) not in times:
+            continue
+        row = [us(times[(name, s)]) for s in SIZES]
+        ratio = lambda other: ("%.2f" % (times[(name, 4095)] / times[(other, 4095)])) if other else ""
+        per = " / ".join("%.3f" % (times[(name, s)] / s) for s in SIZES)
+        print("| %s | %s | %s | %s |" % (name, " | ".join(row), ratio(floor) + " | " + ratio(peer), per))
+    print()
+    print("Times in microseconds (medians). Floors: FloorReadCopy for loads, "
+          "FloorWriteFsyncRename for saves.")
+
+
+if __name__ == "__main__":
+    main()
