@@ -11,7 +11,9 @@ namespace {
 struct ProcessContext {
   LocalRef next;
   ProcessId process;
-  uint16_t useCount;
+  // Wider than the 16 bits a count of Clients would seem to need, so that
+  // it cannot wrap and destroy the context under open Clients.
+  uint32_t useCount;
 };
 
 LocalRef gContextChain;
@@ -33,9 +35,7 @@ LocalRef FindContext() {
 void ProcessContextInit() {
   if (LocalRef found = FindContext()) {
     LocalLock<ProcessContext> context(found);
-    // A context whose count would wrap stays at its limit: it then outlives
-    // its Clients but never vanishes under them.
-    if (context->useCount != UINT16_MAX) ++context->useCount;
+    ++context->useCount;
     return;
   }
   LocalRef handle = PlatformLocalAlloc(sizeof(ProcessContext), true);

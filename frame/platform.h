@@ -70,8 +70,11 @@ long PlatformRead(FileRef file, void* buffer, size_t size);
 long long PlatformFileSize(FileRef file);
 void PlatformCloseRead(FileRef file);
 // Creates a new, uniquely named file in `directory` (which ends in a
-// separator) and stores its path in `pathOut` (kPathMax bytes).
-bool PlatformCreateUnique(const char* directory, char* pathOut, FileRef* file);
+// separator) and stores its path in `pathOut` (kPathMax bytes).  Where the
+// platform has file modes, the file gets those of `likeFile` when it
+// exists, so that replacing a file keeps who may read it.
+bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
+                          FileRef* file);
 bool PlatformWrite(FileRef file, const void* buffer, size_t size);
 bool PlatformFlush(FileRef file);
 // Closes a file from PlatformCreateUnique; false when the close failed.

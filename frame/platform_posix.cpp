@@ -224,7 +224,8 @@ long long PlatformFileSize(FileRef file) {
 
 void PlatformCloseRead(FileRef file) { close(static_cast<int>(file)); }
 
-bool PlatformCreateUnique(const char* directory, char* pathOut, FileRef* file) {
+bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
+                          FileRef* file) {
   *file = kNoFile;
   if (FaultTrips(FaultPoint::kCreate)) return false;
   // The backup link of a replace adds one character to this name.
@@ -236,10 +237,16 @@ bool PlatformCreateUnique(const char* directory, char* pathOut, FileRef* file) {
   memcpy(pathOut + length, kPattern, sizeof kPattern);
   int fd = mkostemp(pathOut, O_CLOEXEC);
   if (fd < 0) return false;
-  // New files get the permissions a plain creation would give them.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkostemp makes the file private; it takes the mode of the file it will
+  // replace, or the mode a plain creation would give it.
+  struct stat existing;
+  if (stat(likeFile, &existing) == 0) {
+    fchmod(fd, existing.st_mode & 07777);
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   *file = fd;
   return true;
 }

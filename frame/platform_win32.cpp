@@ -119,7 +119,7 @@ long long PlatformFileSize(FileRef file) {
 
 void PlatformCloseRead(FileRef file) { _lclose(static_cast<HFILE>(file)); }
 
-bool PlatformCreateUnique(const char* directory, char* pathOut, FileRef* file) {
+bool PlatformCreateUnique(const char* directory, const char*, char* pathOut, FileRef* file) {
   *file = kNoFile;
   if (FaultTrips(FaultPoint::kCreate)) return false;
   size_t length = strlen(directory);

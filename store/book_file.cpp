@@ -47,7 +47,7 @@ bool WriteBookFile(const Book* book, const uint8_t* bytes, uint32_t size) {
   char temporary[kPathMax];
   BookFilePath(book, target);
   FileRef file;
-  if (!PlatformCreateUnique(book->path, temporary, &file)) return false;
+  if (!PlatformCreateUnique(book->path, target, temporary, &file)) return false;
   bool written = PlatformWrite(file, bytes, size) && PlatformFlush(file);
   written = PlatformClose(file) && written;
   written = written && PlatformReplaceDurably(temporary, target, book->path);

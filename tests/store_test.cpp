@@ -391,3 +391,14 @@ TEST_F(StoreTest, OutOfOrderLoadMatchesInsertingEachRecordInTurn) {
     ASSERT_EQ(Listed(), expected) << "round " << round;
   }
 }
+
+#if !defined(_WIN32)
+TEST_F(StoreTest, SaveKeepsWhoMayReadTheBook) {
+  ASSERT_EQ(Add("Ann Lee", "ann"), 1);
+  namespace fs = std::filesystem;
+  fs::permissions(dir_.BookFile(), fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_EQ(Add("Bo Zed", "bo"), 1);
+  EXPECT_EQ(fs::status(dir_.BookFile()).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+#endif
