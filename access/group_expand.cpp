@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "access/copy_out.h"
 #include "frame/allocator.h"
 #include "frame/client.h"
 #include "store/book_file.h"
@@ -17,12 +18,7 @@ struct Frame {
 MemberItem* CopyMember(const Entry* entry) {
   MemberItem* item = static_cast<MemberItem*>(AllocBlock(sizeof(MemberItem)));
   if (!item) return nullptr;
-  item->group = IsGroup(entry) ? 1 : 0;
-  item->surnameOffset = entry->surnameOffset;
-  item->name = DupString(entry->displayName);
-  item->address = DupString(IsGroup(entry) ? "" : entry->address);
-  item->comment = DupString(entry->comment);
-  if (!item->name || !item->address || !item->comment) {
+  if (!CopyEntryFields(item, entry, "")) {
     OvelFreeGroup(item);
     return nullptr;
   }
@@ -125,9 +121,7 @@ extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const
 extern "C" OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list) {
   while (list) {
     MemberItem* next = list->next;
-    FreeBlock(list->name);
-    FreeBlock(list->address);
-    FreeBlock(list->comment);
+    FreeCopiedFields(list);
     FreeBlock(list);
     list = next;
   }

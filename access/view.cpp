@@ -1,5 +1,6 @@
 #include "access/view.h"
 
+#include "access/copy_out.h"
 #include "frame/allocator.h"
 #include "frame/local_lock.h"
 #include "ovel.h"
@@ -50,12 +51,7 @@ Entry* UnlinkEntryAt(Book* book, int32_t position, Entry*** linkOut) {
 ViewItem* CopyOut(const Entry* entry) {
   ViewItem* item = static_cast<ViewItem*>(AllocBlock(sizeof(ViewItem)));
   if (!item) return nullptr;
-  item->group = IsGroup(entry) ? 1 : 0;
-  item->surnameOffset = entry->surnameOffset;
-  item->name = DupString(entry->displayName);
-  item->address = DupString(IsGroup(entry) ? "<Group>" : entry->address);
-  item->comment = DupString(entry->comment);
-  if (!item->name || !item->address || !item->comment) {
+  if (!CopyEntryFields(item, entry, "<Group>")) {
     OvelFreeItem(item);
     return nullptr;
   }
@@ -169,9 +165,7 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
 
 extern "C" OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item) {
   if (!item) return;
-  FreeBlock(item->name);
-  FreeBlock(item->address);
-  FreeBlock(item->comment);
+  FreeCopiedFields(item);
   FreeBlock(item);
 }
 

@@ -251,8 +251,9 @@ void FloorReadCopy(benchmark::State& state) {
 }
 
 // The same bytes to a new file, fsync, rename: the least a durable
-// whole-file save can do.
-void FloorWriteFsyncRename(benchmark::State& state) {
+// whole-file save can do; and the same with the directory flushed after the
+// rename, which a save needs for the rename itself to survive a crash.
+void DurableWrite(benchmark::State& state, bool flushDirectory) {
   BookFixture book(Entries(state));
   std::string temporary = (book.dir() / "floor.tmp").string();
   std::string target = (book.dir() / "floor.dat").string();
@@ -262,26 +263,16 @@ void FloorWriteFsyncRename(benchmark::State& state) {
     fsync(fd);
     close(fd);
     std::rename(temporary.c_str(), target.c_str());
+    if (flushDirectory) {
+      int dir = open(book.dir().c_str(), O_RDONLY | O_DIRECTORY);
+      fsync(dir);
+      close(dir);
+    }
   }
 }
 
-// The floor with the directory flushed after the rename, which a save
-// needs for the rename itself to survive a crash.
-void FloorWriteFsyncRenameDirFsync(benchmark::State& state) {
-  BookFixture book(Entries(state));
-  std::string temporary = (book.dir() / "floor.tmp").string();
-  std::string target = (book.dir() / "floor.dat").string();
-  for (auto _ : state) {
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (write(fd, book.bytes().data(), book.bytes().size()) < 0) state.SkipWithError("write");
-    fsync(fd);
-    close(fd);
-    std::rename(temporary.c_str(), target.c_str());
-    int dir = open(book.dir().c_str(), O_RDONLY | O_DIRECTORY);
-    fsync(dir);
-    close(dir);
-  }
-}
+void FloorWriteFsyncRename(benchmark::State& state) { DurableWrite(state, false); }
+void FloorWriteFsyncRenameDirFsync(benchmark::State& state) { DurableWrite(state, true); }
 
 // The peer: SQLite in WAL mode with synchronous=FULL, holding the same
 // entries, ordered by the same surname key.

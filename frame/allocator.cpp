@@ -4,19 +4,20 @@
 
 #include "frame/local_lock.h"
 #include "frame/platform.h"
+#include "frame/record_chain.h"
 
 namespace ovel {
 namespace {
 
 struct ProcessContext {
-  LocalRef next;
+  ChainLink link;
   ProcessId process;
   // Wider than the 16 bits a count of Clients would seem to need, so that
   // it cannot wrap and destroy the context under open Clients.
   uint32_t useCount;
 };
 
-LocalRef gContextChain;
+RecordChain gContextChain;
 
 // The handle of the calling process's context, or 0.
 LocalRef FindContext() {
@@ -25,7 +26,7 @@ LocalRef FindContext() {
     LocalLock<ProcessContext> context(handle);
     if (!context) return 0;
     if (context->process == self) return handle;
-    handle = context->next;
+    handle = context->link.next;
   }
   return 0;
 }
@@ -38,13 +39,11 @@ void ProcessContextInit() {
     ++context->useCount;
     return;
   }
-  LocalRef handle = PlatformLocalAlloc(sizeof(ProcessContext), true);
+  LocalRef handle = ChainPush(&gContextChain, sizeof(ProcessContext));
   if (!handle) return;
   LocalLock<ProcessContext> context(handle);
-  context->next = gContextChain;
   context->process = PlatformCurrentProcess();
   context->useCount = 1;
-  gContextChain = handle;
 }
 
 void ProcessContextTerm() {
@@ -57,26 +56,7 @@ void ProcessContextTerm() {
       return;
     }
   }
-  LocalRef previous = 0;
-  for (LocalRef handle = gContextChain; handle;) {
-    LocalRef next;
-    {
-      LocalLock<ProcessContext> context(handle);
-      next = context->next;
-    }
-    if (handle == found) {
-      if (previous) {
-        LocalLock<ProcessContext> before(previous);
-        before->next = next;
-      } else {
-        gContextChain = next;
-      }
-      PlatformLocalFree(found);
-      return;
-    }
-    previous = handle;
-    handle = next;
-  }
+  ChainRemove(&gContextChain, found);
 }
 
 bool ProcessContextExists() { return FindContext() != 0; }

@@ -62,6 +62,20 @@ bool KeyNotGreater(const Entry* a, const Entry* b) {
   return PlatformCompareNoCase(SortKey(a), SortKey(b)) <= 0;
 }
 
+// Merges two sorted lists; on equal keys entries of `first` come first.
+Entry* Merge(Entry* first, Entry* second) {
+  Entry* head = nullptr;
+  Entry** tail = &head;
+  while (first && second) {
+    Entry** from = KeyNotGreater(first, second) ? &first : &second;
+    *tail = *from;
+    tail = &(*from)->next;
+    *from = (*from)->next;
+  }
+  *tail = first ? first : second;
+  return head;
+}
+
 // Stable merge sort of a linked list by key.
 Entry* SortByKey(Entry* list) {
   if (!list || !list->next) return list;
@@ -69,18 +83,7 @@ Entry* SortByKey(Entry* list) {
   for (Entry* fast = list->next; fast && fast->next; fast = fast->next->next) slow = slow->next;
   Entry* second = slow->next;
   slow->next = nullptr;
-  Entry* a = SortByKey(list);
-  Entry* b = SortByKey(second);
-  Entry* head = nullptr;
-  Entry** tail = &head;
-  while (a && b) {
-    Entry** from = KeyNotGreater(a, b) ? &a : &b;
-    *tail = *from;
-    tail = &(*from)->next;
-    *from = (*from)->next;
-  }
-  *tail = a ? a : b;
-  return head;
+  return Merge(SortByKey(list), SortByKey(second));
 }
 
 // The order in which inserting each out-of-order record before the first
@@ -88,17 +91,7 @@ Entry* SortByKey(Entry* list) {
 // equal keys the later record first, every one before the in-order
 // records' equals.  Done by sorting, not by a walk per record.
 Entry* MergeOutOfOrder(Entry* inOrder, Entry* newestFirst) {
-  Entry* rest = SortByKey(newestFirst);
-  Entry* head = nullptr;
-  Entry** tail = &head;
-  while (inOrder && rest) {
-    Entry** from = KeyNotGreater(rest, inOrder) ? &rest : &inOrder;
-    *tail = *from;
-    tail = &(*from)->next;
-    *from = (*from)->next;
-  }
-  *tail = inOrder ? inOrder : rest;
-  return head;
+  return Merge(SortByKey(newestFirst), inOrder);
 }
 
 size_t CountedStringSize(const char* text) { return 1 + (text ? strlen(text) : 0); }

@@ -7,23 +7,11 @@ using namespace ovel_test;
 
 namespace {
 
-class GroupTest : public LeakCheckedTest {
+class GroupTest : public BookTest {
  protected:
-  void SetUp() override {
-    LeakCheckedTest::SetUp();
-    ASSERT_EQ(OvelInitialize(&client_, dir_.path().c_str()), 1);
-  }
-  void TearDown() override {
-    EXPECT_EQ(OvelTerminate(client_), 1);
-    LeakCheckedTest::TearDown();
-  }
-  void Write(const BookBytes& book) const { WriteBytes(dir_.BookFile(), book.bytes()); }
   std::vector<std::string> Expand(const char* name, int recursive) {
     return Names(TakeMembers(OvelExpandGroup(client_, name, recursive)));
   }
-
-  ScratchDir dir_;
-  Client* client_ = nullptr;
 };
 
 using Names_ = std::vector<std::string>;
@@ -112,7 +100,7 @@ TEST_F(GroupTest, ExpansionFailsCleanlyAtEveryFault) {
             .Plain(3, "Dora", "dora")
             .Group(4, "Family", {2, 3})
             .Group(5, "Party", {1, 4}));
-  const Bytes original = ReadBytes(dir_.BookFile());
+  const Bytes original = File();
   for (int recursive : {0, 1}) {
     long swept = SweepFaults(
         [&] {
@@ -127,7 +115,7 @@ TEST_F(GroupTest, ExpansionFailsCleanlyAtEveryFault) {
         },
         [&](bool succeeded, long point) {
           EXPECT_EQ(succeeded, point == 0) << "fault point " << point;
-          EXPECT_EQ(ReadBytes(dir_.BookFile()), original);
+          EXPECT_EQ(File(), original);
         });
     EXPECT_GE(swept, 10);
   }

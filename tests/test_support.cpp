@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "frame/client.h"
+#include "frame/local_lock.h"
 #include "frame/platform.h"
 
 namespace ovel_test {
@@ -156,5 +158,17 @@ void LeakCheckedTest::TearDown() {
   EXPECT_EQ(LiveBlocks(), blocksBefore_) << "blocks leaked";
   EXPECT_EQ(LiveLocals(), localsBefore_) << "local records leaked";
 }
+
+void BookTest::SetUp() {
+  LeakCheckedTest::SetUp();
+  ASSERT_EQ(OvelInitialize(&client_, dir_.path().c_str()), 1);
+}
+
+void BookTest::TearDown() {
+  EXPECT_EQ(OvelTerminate(client_), 1);
+  LeakCheckedTest::TearDown();
+}
+
+int BookTest::LoadCount() const { return ovel::LocalLock<ovel::Book>(client_->book)->loadCount; }
 
 }  // namespace ovel_test

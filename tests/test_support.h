@@ -103,4 +103,20 @@ class LeakCheckedTest : public ::testing::Test {
   long localsBefore_ = 0;
 };
 
+// A fixture with a scratch book directory and a Client open on it.
+class BookTest : public LeakCheckedTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  Bytes File() const { return ReadBytes(dir_.BookFile()); }
+  void Write(const Bytes& bytes) const { WriteBytes(dir_.BookFile(), bytes); }
+  void Write(const BookBytes& book) const { Write(book.bytes()); }
+  // Load references held on the Client's Book.
+  int LoadCount() const;
+
+  ScratchDir dir_;
+  Client* client_ = nullptr;
+};
+
 }  // namespace ovel_test

@@ -13,20 +13,8 @@ using namespace ovel_test;
 
 namespace {
 
-class ViewTest : public LeakCheckedTest {
+class ViewTest : public BookTest {
  protected:
-  void SetUp() override {
-    LeakCheckedTest::SetUp();
-    ASSERT_EQ(OvelInitialize(&client_, dir_.path().c_str()), 1);
-  }
-  void TearDown() override {
-    EXPECT_EQ(OvelTerminate(client_), 1);
-    LeakCheckedTest::TearDown();
-  }
-  Bytes File() const { return ReadBytes(dir_.BookFile()); }
-  void Write(const Bytes& bytes) const { WriteBytes(dir_.BookFile(), bytes); }
-  int16_t LoadCount() { return LocalLock<Book>(client_->book)->loadCount; }
-
   // A group named Club followed by plain entries Dora and Earl.
   void WriteClub() {
     Write(BookBytes(3)
@@ -35,9 +23,6 @@ class ViewTest : public LeakCheckedTest {
               .Plain(3, "Earl", "earl@x")
               .bytes());
   }
-
-  ScratchDir dir_;
-  Client* client_ = nullptr;
 };
 
 }  // namespace
