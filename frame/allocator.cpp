@@ -61,9 +61,13 @@ void ProcessContextTerm() {
 
 bool ProcessContextExists() { return FindContext() != 0; }
 
-void* AllocBlock(uint32_t size) {
+void* AllocScratchBlock(uint32_t size) {
   if (size == 0 || !ProcessContextExists()) return nullptr;
-  void* address = PlatformBlockAlloc(size);
+  return PlatformBlockAlloc(size);
+}
+
+void* AllocBlock(uint32_t size) {
+  void* address = AllocScratchBlock(size);
   if (address) memset(address, 0, size);
   return address;
 }

@@ -16,7 +16,10 @@ bool ProcessContextExists();
 // A zero-filled block of `size` bytes; null for size 0, when the process is
 // not counted in, or when there is no memory.
 void* AllocBlock(uint32_t size);
-// Frees a block from AllocBlock; nothing for null or when the process is not
+// A block like AllocBlock's but not zero-filled, for buffers that are
+// written whole before they are read (file contents).
+void* AllocScratchBlock(uint32_t size);
+// Frees a block from AllocBlock or AllocScratchBlock; nothing for null or when the process is not
 // counted in.
 void FreeBlock(void* address);
 // A copy of `text` in its own block; null for null or when no memory.

@@ -5,7 +5,7 @@ set -e
 cd "$(dirname "$0")/.."
 cmake --preset release > /dev/null
 cmake --build --preset release --target bench_book
-build/release/bench_book --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+build/release/bench_book --benchmark_repetitions=5 --benchmark_min_time=0.2 --benchmark_report_aggregates_only=true \
   --benchmark_format=json --benchmark_out=build/release/bench.json --benchmark_out_format=json \
   > /dev/null
 python3 bench/table.py build/release/bench.json

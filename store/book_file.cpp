@@ -22,7 +22,7 @@ BookStatus ReadBookFile(const Book* book, uint8_t** data, size_t* size, bool* mi
   if (length > 0) {
     uint32_t capacity =
         length < kMaxBookFileSize ? static_cast<uint32_t>(length) : kMaxBookFileSize;
-    uint8_t* buffer = static_cast<uint8_t*>(AllocBlock(capacity));
+    uint8_t* buffer = static_cast<uint8_t*>(AllocScratchBlock(capacity));
     if (!buffer) {
       status = kBookNoMemory;
     } else {
@@ -131,7 +131,8 @@ bool SaveBook(Book* book) {
   }
 
   bool saved = false;
-  if (uint8_t* bytes = static_cast<uint8_t*>(AllocBlock(SerializedSizeBound(book->entries)))) {
+  uint32_t bound = SerializedSizeBound(book->entries);
+  if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
     uint32_t size = SerializeBook(book->entries, count, newIdOfId, bytes);
     saved = WriteBookFile(book, bytes, size);
     FreeBlock(bytes);

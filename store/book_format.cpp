@@ -94,12 +94,9 @@ Entry* MergeOutOfOrder(Entry* inOrder, Entry* newestFirst) {
   return Merge(SortByKey(newestFirst), inOrder);
 }
 
-size_t CountedStringSize(const char* text) { return 1 + (text ? strlen(text) : 0); }
-
-uint8_t* PutCountedString(uint8_t* out, const char* text) {
-  size_t length = text ? strlen(text) : 0;
-  *out++ = static_cast<uint8_t>(length);
-  if (length) memcpy(out, text, length);
+uint8_t* PutCountedString(uint8_t* out, const char* text, uint8_t length) {
+  *out++ = length;
+  memcpy(out, text, length);
   return out + length;
 }
 
@@ -152,8 +149,8 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
 uint32_t SerializedSizeBound(const Entry* list) {
   size_t size = 3;
   for (const Entry* entry = list; entry; entry = entry->next) {
-    size += 2 + CountedStringSize(entry->storedName) + CountedStringSize(entry->comment);
-    size += IsGroup(entry) ? 1 + 2u * entry->members[0] : CountedStringSize(entry->address);
+    size += 2 + 1 + entry->nameLength + 1 + entry->commentLength;
+    size += IsGroup(entry) ? 1 + 2u * entry->members[0] : 1 + entry->addressLength;
   }
   return static_cast<uint32_t>(size);
 }
@@ -164,7 +161,7 @@ uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdO
   at = PutWord(at, count);
   for (const Entry* entry = list; entry; entry = entry->next) {
     at = PutWord(at, static_cast<uint16_t>(entry->newId | (IsGroup(entry) ? kFileGroupBit : 0)));
-    at = PutCountedString(at, entry->storedName);
+    at = PutCountedString(at, entry->storedName, entry->nameLength);
     if (IsGroup(entry)) {
       uint8_t* countByte = at++;
       uint8_t found = 0;
@@ -178,9 +175,9 @@ uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdO
       }
       *countByte = found;
     } else {
-      at = PutCountedString(at, entry->address);
+      at = PutCountedString(at, entry->address, entry->addressLength);
     }
-    at = PutCountedString(at, entry->comment);
+    at = PutCountedString(at, entry->comment, entry->commentLength);
   }
   return static_cast<uint32_t>(at - out);
 }

@@ -49,6 +49,9 @@ Entry* NewEntry(const EntryFields& fields) {
     return copy;
   };
   entry->flags = fields.flags;
+  entry->nameLength = static_cast<uint8_t>(fields.nameLength);
+  entry->addressLength = static_cast<uint8_t>(group ? 0 : fields.addressLength);
+  entry->commentLength = static_cast<uint8_t>(fields.commentLength);
   if (group) {
     entry->members = reinterpret_cast<uint16_t*>(at);
     entry->members[0] = static_cast<uint16_t>(fields.memberCount);

@@ -18,6 +18,11 @@ struct Entry {
   uint32_t flags;  // id in bits 0-13, group flag in bit 14
   uint16_t newId;  // scratch of a save: the id the entry receives
   uint16_t surnameOffset;
+  // Lengths of the stored name, the address and the comment, which a save
+  // writes as length bytes (each at most 255).
+  uint8_t nameLength;
+  uint8_t addressLength;
+  uint8_t commentLength;
   char* displayName;
   char* storedName;
   char* comment;
