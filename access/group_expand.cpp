@@ -107,8 +107,8 @@ using namespace ovel;
 extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
                                                            int recursive) {
   if (!ClientIsOpen(client) || !groupName) return nullptr;
-  BookSession session(client);
-  Book* book = session.book();
+  LockedBook locked(client);
+  Book* book = locked.book();
   if (!book || AcquireBook(book) != kBookLoaded) return nullptr;
   MemberItem* list = nullptr;
   if (const Entry* group = FindGroupByName(book, groupName)) {

@@ -115,8 +115,8 @@ using namespace ovel;
 
 extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int includeGroups) {
   if (!ClientIsOpen(client)) return nullptr;
-  BookSession session(client);
-  Book* book = session.book();
+  LockedBook locked(client);
+  Book* book = locked.book();
   if (!book || AcquireBook(book) != kBookLoaded) return nullptr;
   LocalRef handle = ChainPush(&gViewChain, sizeof(View));
   if (!handle) {
@@ -133,8 +133,8 @@ extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int inclu
 extern "C" OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return -1;
-  BookSession session(snapshot.client);
-  const Book* book = session.book();
+  LockedBook locked(snapshot.client);
+  const Book* book = locked.book();
   if (!book) return -1;
   LocalLock<View> record(snapshot.handle);
   if (record->count < 0 || record->countStamp != book->changeCount) {
@@ -153,8 +153,8 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
   if (!ProveView(view, &snapshot)) return nullptr;
   const Entry* entry;
   {
-    BookSession session(snapshot.client);
-    const Book* book = session.book();
+    LockedBook locked(snapshot.client);
+    const Book* book = locked.book();
     if (!book) return nullptr;
     LocalLock<View> record(snapshot.handle);
     entry = FindViewEntry(book, index, snapshot.includeGroups, &record->cursor);
@@ -172,8 +172,8 @@ extern "C" OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item) {
 extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return 0;
-  BookSession session(snapshot.client);
-  Book* book = session.book();
+  LockedBook locked(snapshot.client);
+  Book* book = locked.book();
   if (!book) return 0;
   int32_t position = snapshot.includeGroups ? index : ViewIndexToPosition(book, index);
   Entry** link;
@@ -200,8 +200,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return 0;
   {
-    BookSession session(snapshot.client);
-    if (Book* book = session.book()) ReleaseBook(book);
+    LockedBook locked(snapshot.client);
+    if (Book* book = locked.book()) ReleaseBook(book);
   }
   ChainRemove(&gViewChain, snapshot.handle);
   return 1;

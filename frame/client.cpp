@@ -35,11 +35,11 @@ bool ClientIsOpen(const Client* client) {
   return false;
 }
 
-BookSession::BookSession(Client* client) : client_(client) {
+LockedBook::LockedBook(Client* client) : client_(client) {
   client->bookAddress = static_cast<Book*>(PlatformLocalLock(client->book));
 }
 
-BookSession::~BookSession() {
+LockedBook::~LockedBook() {
   if (client_->bookAddress) PlatformLocalUnlock(client_->book);
   client_->bookAddress = nullptr;
 }
@@ -69,8 +69,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char
 extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
   if (!ClientIsOpen(client)) return 0;
   {
-    BookSession session(client);
-    if (Book* book = session.book()) {
+    LockedBook locked(client);
+    if (Book* book = locked.book()) {
       // Every change is saved within its own call, so this writes nothing
       // unless a caller left the book dirty some other way.
       SaveBook(book);

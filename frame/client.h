@@ -27,12 +27,12 @@ bool ClientIsOpen(const Client* client);
 
 // Locks a Client's Book for the length of one exported call and keeps its
 // address in the Client meanwhile.
-class BookSession {
+class LockedBook {
  public:
-  explicit BookSession(Client* client);
-  ~BookSession();
-  BookSession(const BookSession&) = delete;
-  BookSession& operator=(const BookSession&) = delete;
+  explicit LockedBook(Client* client);
+  ~LockedBook();
+  LockedBook(const LockedBook&) = delete;
+  LockedBook& operator=(const LockedBook&) = delete;
 
   // The locked Book; null when it could not be locked.
   Book* book() const { return client_->bookAddress; }

@@ -65,8 +65,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
       !CopyBounded(client->comment, sizeof client->comment, comment)) {
     return 0;
   }
-  BookSession session(client);
-  Book* book = session.book();
+  LockedBook locked(client);
+  Book* book = locked.book();
   if (!book || AcquireBook(book) != kBookLoaded) return 0;
 
   int added = 0;
