@@ -25,8 +25,8 @@ MemberItem* CopyMember(const Entry* entry) {
   return item;
 }
 
-// Entries by id, for the many lookups of an expansion: the first entry in
-// list order owns a repeated id, as FindEntryById would find it.
+// Entries by id, for the many lookups of an expansion; the first entry in
+// list order owns a repeated id.
 struct IdIndex {
   const Entry** byId = nullptr;
   uint32_t size = 0;

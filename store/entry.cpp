@@ -18,13 +18,6 @@ uint16_t SurnameOffset(const char* name) {
   return 0;
 }
 
-Entry* FindEntryById(const Book* book, uint16_t id) {
-  for (Entry* entry = book->entries; entry; entry = entry->next) {
-    if (EntryId(entry) == id) return entry;
-  }
-  return nullptr;
-}
-
 Entry* FindGroupByName(const Book* book, const char* name) {
   for (Entry* entry = book->entries; entry; entry = entry->next) {
     if (IsGroup(entry) && PlatformCompareNoCase(entry->displayName, name) == 0) return entry;

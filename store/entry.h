@@ -64,8 +64,6 @@ Entry* NewEntry(const EntryFields& fields);
 // The display name from the surname offset on.
 inline const char* SortKey(const Entry* entry) { return entry->displayName + entry->surnameOffset; }
 
-// The first entry in list order whose id is `id`, or null.
-Entry* FindEntryById(const Book* book, uint16_t id);
 // The first group whose display name equals `name` in any case, or null.
 Entry* FindGroupByName(const Book* book, const char* name);
 
