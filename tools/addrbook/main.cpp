@@ -118,11 +118,11 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path) 
       return at >= 0 && static_cast<size_t>(at) < record.fields.size() ? record.fields[at] : "";
     };
     std::string why;
-    std::optional<std::string> name, address, comment;
-    if (!(name = FromUtf8(field(nameAt), settings.encoding, &why)) ||
-        !(address = FromUtf8(field(addressAt), settings.encoding, &why)) ||
-        !(comment = FromUtf8(field(commentAt), settings.encoding, &why))) {
-    } else {
+    // Each conversion that fails leaves its reason in `why`.
+    auto name = FromUtf8(field(nameAt), settings.encoding, &why);
+    auto address = name ? FromUtf8(field(addressAt), settings.encoding, &why) : std::nullopt;
+    auto comment = address ? FromUtf8(field(commentAt), settings.encoding, &why) : std::nullopt;
+    if (comment) {
       why = AddRefusal(*name, *address, *comment, static_cast<size_t>(OvelGetViewCount(view)));
       if (why.empty() &&
           !OvelAddItem(book.client(), name->c_str(), address->c_str(), comment->c_str())) {
