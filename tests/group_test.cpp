@@ -120,3 +120,28 @@ TEST_F(GroupTest, ExpansionFailsCleanlyAtEveryFault) {
     EXPECT_GE(swept, 10);
   }
 }
+
+TEST_F(GroupTest, ExpansionsThatMultiplyBeyondAnyBookFail) {
+  // Level k holds level k+1 twice and the last level holds the plain entry
+  // twice, so level 1 expands to 2^levels items.
+  auto chain = [](uint16_t levels) {
+    BookBytes book(static_cast<uint16_t>(levels + 1));
+    for (uint16_t id = 1; id <= levels; ++id) {
+      uint16_t next = static_cast<uint16_t>(id + 1);
+      book.Group(id, Numbered("L", 100 + id), {next, next});
+    }
+    book.Plain(static_cast<uint16_t>(levels + 1), "Zed", "zed");
+    return book;
+  };
+  Write(chain(15));  // 32768 items: listed
+  MemberItem* list = OvelExpandGroup(client_, "L101", 1);
+  size_t count = 0;
+  for (MemberItem* m = list; m; m = m->next) ++count;
+  OvelFreeGroup(list);
+  EXPECT_EQ(count, 32768u);
+  Write(chain(16));  // 65536 items, one more than an expansion may list
+  EXPECT_EQ(OvelExpandGroup(client_, "L101", 1), nullptr);
+  Write(chain(40));  // 2^40 items: refused, not attempted to exhaustion
+  EXPECT_EQ(OvelExpandGroup(client_, "L101", 1), nullptr);
+  EXPECT_EQ(Expand("L101", 0), (Names_{"L102", "L102"}));
+}
