@@ -2,6 +2,8 @@
 # Installs what building and testing ovel need, where it is missing
 # (Debian 12; run as root or with sudo available).
 set -e
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
 packages="cmake g++ make libgtest-dev googletest clang clang-format libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 python3
   libcli11-dev nlohmann-json3-dev libbenchmark-dev libsqlite3-dev pkg-config"
@@ -9,11 +11,11 @@ missing=""
 for package in $packages; do
   dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
 done
-[ -z "$missing" ] && exit 0
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-case "$missing" in
-  *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
-esac
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+if [ -n "$missing" ]; then
+  case "$missing" in
+    *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+  esac
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+fi
+"$(dirname "$0")/setup-i386.sh"
