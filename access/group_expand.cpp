@@ -5,6 +5,7 @@
 #include "access/copy_out.h"
 #include "frame/allocator.h"
 #include "frame/client.h"
+#include "store/book_call.h"
 #include "store/book_file.h"
 
 namespace ovel {
@@ -106,10 +107,10 @@ using namespace ovel;
 
 extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
                                                            int recursive) {
-  if (!ClientIsOpen(client) || !groupName) return nullptr;
-  LockedBook locked(client);
-  Book* book = locked.book();
-  if (!book || AcquireBook(book) != kBookLoaded) return nullptr;
+  if (!groupName) return nullptr;
+  BookCall call(client, BookAccess::kRead);
+  Book* book = call.book();
+  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;
   MemberItem* list = nullptr;
   if (const Entry* group = FindGroupByName(book, groupName)) {
     list = ExpandMembers(book, group, recursive != 0);

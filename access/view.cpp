@@ -4,6 +4,7 @@
 #include "frame/allocator.h"
 #include "frame/local_lock.h"
 #include "ovel.h"
+#include "store/book_call.h"
 #include "store/book_file.h"
 
 namespace ovel {
@@ -19,6 +20,7 @@ struct ViewSnapshot {
   LocalRef handle;
   Client* client;
   bool includeGroups;
+  uint32_t seenLoads;
 };
 
 bool ProveView(ViewHandle view, ViewSnapshot* out) {
@@ -26,26 +28,55 @@ bool ProveView(ViewHandle view, ViewSnapshot* out) {
   if (!handle) return false;
   LocalLock<View> record(handle);
   if (!record) return false;
-  *out = {handle, record->client, record->includeGroups != 0};
+  *out = {handle, record->client, record->includeGroups != 0, record->seenLoads};
   return true;
 }
 
 bool Shows(const Entry* entry, bool includeGroups) { return includeGroups || !IsGroup(entry); }
 
-// Unlinks the entry at `position`; returns it with the link that pointed at
-// it, so that it can be put back.  Null when no entry has that position.
-Entry* UnlinkEntryAt(Book* book, int32_t position, Entry*** linkOut) {
-  if (position < 0) return nullptr;
-  Entry** link = &book->entries;
-  for (int32_t i = 0; *link; link = &(*link)->next, ++i) {
-    if (i == position) {
-      Entry* entry = *link;
-      *link = entry->next;
-      *linkOut = link;
-      return entry;
-    }
+// The index-th entry of `list` that a view shows, or null.
+Entry* NthShown(Entry* list, int32_t index, bool includeGroups) {
+  if (index < 0) return nullptr;
+  for (Entry* entry = list; entry; entry = entry->next) {
+    if (Shows(entry, includeGroups) && index-- == 0) return entry;
   }
   return nullptr;
+}
+
+// The link in `*list` that points at `entry`.
+Entry** LinkTo(Entry** list, const Entry* entry) {
+  Entry** link = list;
+  while (*link != entry) link = &(*link)->next;
+  return link;
+}
+
+// What a delete through a view deletes: the entry the index named in the
+// list the view last read.  When the file was read again since, that entry
+// is looked for in the new list by its content; when the view read a list
+// older than the one before, nothing tells which entry it meant.
+struct DeleteTarget {
+  bool known;
+  Entry* entry;  // in the current list; null when it names none
+  Entry* seen;   // in the previous list, when the view read that one
+};
+
+DeleteTarget FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index) {
+  if (view.seenLoads == book->loads) {
+    return {true, NthShown(book->entries, index, view.includeGroups), nullptr};
+  }
+  if (!book->hasPrevious || view.seenLoads != book->previousLoads) return {false, nullptr, nullptr};
+  Entry* seen = NthShown(book->previousEntries, index, view.includeGroups);
+  Entry* entry = seen ? FindSameEntry(book->entries, seen, book->previousEntries) : nullptr;
+  return {true, entry, seen};
+}
+
+// Takes a deleted entry out of the list a stale view read too, so that its
+// later indexes shift as after any delete.
+void ForgetSeen(Book* book, Entry* seen) {
+  if (!seen) return;
+  Entry** link = LinkTo(&book->previousEntries, seen);
+  *link = seen->next;
+  FreeEntry(seen);
 }
 
 ViewItem* CopyOut(const Entry* entry) {
@@ -79,18 +110,6 @@ Entry* FindViewEntry(const Book* book, int32_t index, bool includeGroups, ViewCu
   return nullptr;
 }
 
-int32_t ViewIndexToPosition(const Book* book, int32_t index) {
-  if (index < 0) return -1;
-  int32_t position = 0;
-  int32_t plain = 0;
-  for (const Entry* entry = book->entries; entry; entry = entry->next, ++position) {
-    if (IsGroup(entry)) continue;
-    if (plain == index) return position;
-    ++plain;
-  }
-  return -1;
-}
-
 void FreeViewsOfClient(const Client* client, Book* book) {
   for (LocalRef handle = gViewChain; handle;) {
     LocalRef next;
@@ -114,10 +133,9 @@ void FreeViewsOfClient(const Client* client, Book* book) {
 using namespace ovel;
 
 extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int includeGroups) {
-  if (!ClientIsOpen(client)) return nullptr;
-  LockedBook locked(client);
-  Book* book = locked.book();
-  if (!book || AcquireBook(book) != kBookLoaded) return nullptr;
+  BookCall call(client, BookAccess::kRead);
+  Book* book = call.book();
+  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;
   LocalRef handle = ChainPush(&gViewChain, sizeof(View));
   if (!handle) {
     ReleaseBook(book);
@@ -127,16 +145,19 @@ extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int inclu
   view->client = client;
   view->includeGroups = includeGroups ? 1 : 0;
   view->count = -1;
+  view->seenLoads = book->loads;
   return reinterpret_cast<ViewHandle>(handle);
 }
 
 extern "C" OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return -1;
-  LockedBook locked(snapshot.client);
-  const Book* book = locked.book();
+  // A list that could not be read again is counted as it is.
+  BookCall call(snapshot.client, BookAccess::kRead);
+  const Book* book = call.book();
   if (!book) return -1;
   LocalLock<View> record(snapshot.handle);
+  record->seenLoads = book->loads;
   if (record->count < 0 || record->countStamp != book->changeCount) {
     int32_t count = 0;
     for (const Entry* entry = book->entries; entry; entry = entry->next) {
@@ -153,10 +174,12 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
   if (!ProveView(view, &snapshot)) return nullptr;
   const Entry* entry;
   {
-    LockedBook locked(snapshot.client);
-    const Book* book = locked.book();
+    // A walk reads the list in memory: no lock, no look at the file.
+    BookCall call(snapshot.client, BookAccess::kMemory);
+    const Book* book = call.book();
     if (!book) return nullptr;
     LocalLock<View> record(snapshot.handle);
+    record->seenLoads = book->loads;
     entry = FindViewEntry(book, index, snapshot.includeGroups, &record->cursor);
   }
   // Entries live in blocks that do not move; the copy needs no lock.
@@ -172,24 +195,29 @@ extern "C" OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item) {
 extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return 0;
-  LockedBook locked(snapshot.client);
-  Book* book = locked.book();
+  BookCall call(snapshot.client, BookAccess::kChange);
+  Book* book = call.book();
   if (!book) return 0;
-  int32_t position = snapshot.includeGroups ? index : ViewIndexToPosition(book, index);
-  Entry** link;
-  Entry* entry = UnlinkEntryAt(book, position, &link);
-  if (!entry) return 1;
-
+  DeleteTarget target = FindDeleteTarget(book, snapshot, index);
+  if (!target.known) return 0;
+  if (!target.entry) {
+    // No entry, or one that another program has deleted already.
+    ForgetSeen(book, target.seen);
+    return 1;
+  }
+  Entry** link = LinkTo(&book->entries, target.entry);
+  *link = target.entry->next;
   int32_t wasDirty = book->dirty;
   book->dirty = 1;
   --book->entryCount;
   ++book->changeCount;
   if (SaveBook(book)) {
-    FreeEntry(entry);
+    FreeEntry(target.entry);
+    ForgetSeen(book, target.seen);
     return 1;
   }
   // The save left the list as it was: the entry goes back to its place.
-  *link = entry;
+  *link = target.entry;
   ++book->entryCount;
   ++book->changeCount;
   book->dirty = wasDirty;
@@ -200,8 +228,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return 0;
   {
-    LockedBook locked(snapshot.client);
-    if (Book* book = locked.book()) ReleaseBook(book);
+    BookCall call(snapshot.client, BookAccess::kMemory);
+    if (Book* book = call.book()) ReleaseBook(book);
   }
   ChainRemove(&gViewChain, snapshot.handle);
   return 1;

@@ -21,6 +21,9 @@ struct View {
   ViewCursor cursor;
   uint32_t countStamp;  // Book::changeCount when count was taken
   int32_t count;        // -1: not counted yet
+  // Book::loads of the list the view last read: its indexes name entries
+  // of that list.
+  uint32_t seenLoads;
 };
 
 extern RecordChain gViewChain;
@@ -28,8 +31,6 @@ extern RecordChain gViewChain;
 // The index-th entry the view shows (0-based), or null.  A cursor, when
 // given and still valid, lets a walk in rising order go on where it stopped.
 Entry* FindViewEntry(const Book* book, int32_t index, bool includeGroups, ViewCursor* cursor);
-// The list position of the index-th plain entry, or -1 when there is none.
-int32_t ViewIndexToPosition(const Book* book, int32_t index);
 
 // Closes every view still open on `client`, dropping their load references.
 void FreeViewsOfClient(const Client* client, Book* book);

@@ -45,6 +45,7 @@ LocalRef OpenBook(const char* directory) {
         LocalLock<Book> book(result);
         if (book->clientCount++ == 0) {
           book->nextId = 1;
+          book->lockFile = kNoFile;
           memcpy(book->path, key, strlen(key) + 1);
         }
       }

@@ -11,6 +11,18 @@ namespace ovel {
 struct Entry;
 
 inline constexpr char kBookFileName[] = "ADDRBOOK.DAT";
+// Beside the book file (beside the file a symbolic link names): the file
+// whose lock orders every process's loads and changes of the book.
+inline constexpr char kLockFileName[] = "ADDRBOOK.LCK";
+
+// A version of the book file: the file's own stamp and the count of saves
+// kept in the lock file (which tells versions apart even when the system
+// gives a new file the number and time of an old one).
+struct BookVersion {
+  FileStamp file;
+  uint64_t saves;
+  bool savesKnown;  // false when the lock file could not be read
+};
 
 struct Book {
   ChainLink link;
@@ -24,6 +36,17 @@ struct Book {
   // Bumped whenever the shape of the entry list changes (insertion, deletion,
   // load, unload); lets views keep a cursor that is valid only meanwhile.
   uint32_t changeCount;
+  // The version of the file the entry list was read from or written as.
+  BookVersion version;
+  // Bumped by every load.  The list a view last read is known by it.
+  uint32_t loads;
+  // The list before the last reload, kept while views may still name its
+  // entries by index; valid when hasPrevious.
+  Entry* previousEntries;
+  uint32_t previousLoads;
+  bool hasPrevious;
+  // During one call: the lock file held, or kNoFile, and the count it held.
+  FileRef lockFile;
 };
 
 extern RecordChain gBookChain;

@@ -1,10 +1,8 @@
 // OvelInitialize and OvelTerminate: where a caller enters the library.
 #include "frame/client.h"
 
-#include "access/view.h"
 #include "frame/allocator.h"
 #include "ovel.h"
-#include "store/book_file.h"
 
 namespace ovel {
 namespace {
@@ -35,11 +33,19 @@ bool ClientIsOpen(const Client* client) {
   return false;
 }
 
+void CloseClient(Client* client) {
+  CloseBook(client->book);
+  UnregisterClient(client);
+  FreeBlock(client);
+  ProcessContextTerm();
+}
+
 LockedBook::LockedBook(Client* client) : client_(client) {
-  client->bookAddress = static_cast<Book*>(PlatformLocalLock(client->book));
+  if (client) client->bookAddress = static_cast<Book*>(PlatformLocalLock(client->book));
 }
 
 LockedBook::~LockedBook() {
+  if (!client_) return;
   if (client_->bookAddress) PlatformLocalUnlock(client_->book);
   client_->bookAddress = nullptr;
 }
@@ -63,23 +69,5 @@ extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char
   client->book = book;
   RegisterClient(client);
   *clientOut = client;
-  return 1;
-}
-
-extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
-  if (!ClientIsOpen(client)) return 0;
-  {
-    LockedBook locked(client);
-    if (Book* book = locked.book()) {
-      // Every change is saved within its own call, so this writes nothing
-      // unless a caller left the book dirty some other way.
-      SaveBook(book);
-      FreeViewsOfClient(client, book);
-    }
-  }
-  CloseBook(client->book);
-  UnregisterClient(client);
-  FreeBlock(client);
-  ProcessContextTerm();
   return 1;
 }

@@ -25,8 +25,12 @@ inline constexpr size_t kMaxCommentLength = sizeof(Client::comment) - 1;
 // OvelTerminate has not closed.  Never reads through the pointer.
 bool ClientIsOpen(const Client* client);
 
+// Closes an open Client: detaches it from its Book (freeing the Book with
+// its last Client), frees it and counts the process out.
+void CloseClient(Client* client);
+
 // Locks a Client's Book for the length of one exported call and keeps its
-// address in the Client meanwhile.
+// address in the Client meanwhile.  A null Client locks nothing.
 class LockedBook {
  public:
   explicit LockedBook(Client* client);
@@ -35,7 +39,7 @@ class LockedBook {
   LockedBook& operator=(const LockedBook&) = delete;
 
   // The locked Book; null when it could not be locked.
-  Book* book() const { return client_->bookAddress; }
+  Book* book() const { return client_ ? client_->bookAddress : nullptr; }
 
  private:
   Client* client_;

@@ -27,8 +27,20 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 // The longest file name the library creates in a book's directory: that of
-// the book file, "ADDRBOOK.DAT".  Temporary files have names no longer.
+// the book file, "ADDRBOOK.DAT", and of its lock file.  Temporary files have
+// names no longer.
 inline constexpr size_t kLongestFileName = 12;
+
+// What tells one version of a file from another: a file put in its place,
+// or the same file rewritten, has another stamp.
+struct FileStamp {
+  uint64_t volume;  // device, or volume serial number
+  uint64_t file;    // inode, or file index
+  int64_t size;
+  int64_t modified;  // last write time, in the platform's finest unit
+  bool exists;
+  bool operator==(const FileStamp&) const = default;
+};
 
 // Movable local memory.
 LocalRef PlatformLocalAlloc(size_t size, bool zeroFill);
@@ -47,10 +59,15 @@ ProcessId PlatformCurrentProcess();
 int PlatformCompareNoCase(const char* a, const char* b);
 bool PlatformEqual(const char* a, const char* b);
 
-// The absolute form of `path` in `out` (of `outSize` bytes), purely
-// lexical: the directory need not exist.  False when it cannot be formed or
-// does not fit.
+// The absolute form of `path` in `out` (of `outSize` bytes), as the system
+// resolves it where the path exists; the part that does not exist is
+// resolved by text.  False when it cannot be formed or does not fit.
 bool PlatformFullPath(char* out, const char* path, size_t outSize);
+
+// The file that `path` names, in `out` (kPathMax bytes): the end of its
+// chain of symbolic links where the platform has them.  False when the chain
+// does not end or the result does not fit.
+bool PlatformResolveFile(const char* path, char* out);
 
 // Turns an absolute path into the key under which books are shared: upper
 // case on Windows (its file names are case-insensitive), unchanged on POSIX.
@@ -68,21 +85,49 @@ OpenResult PlatformOpenRead(const char* path, FileRef* file);
 long PlatformRead(FileRef file, void* buffer, size_t size);
 // Length of a file opened for reading; -1 when it cannot be had.
 long long PlatformFileSize(FileRef file);
+// The stamp of a file opened for reading; false when it cannot be had.
+bool PlatformStampOf(FileRef file, FileStamp* stamp);
+// The stamp of the file at `path` (exists false when there is none); false
+// when it cannot be had.
+bool PlatformStampAt(const char* path, FileStamp* stamp);
 void PlatformCloseRead(FileRef file);
 // Creates a new, uniquely named file in `directory` (which ends in a
 // separator) and stores its path in `pathOut` (kPathMax bytes).  Where the
-// platform has file modes, the file gets those of `likeFile` when it
-// exists, so that replacing a file keeps who may read it.
+// platform has file modes and owners, the file gets those of `likeFile`
+// when it exists (the owner where the caller may give it), so that
+// replacing a file keeps who may read and write it.
 bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
                           FileRef* file);
 bool PlatformWrite(FileRef file, const void* buffer, size_t size);
 bool PlatformFlush(FileRef file);
 // Closes a file from PlatformCreateUnique; false when the close failed.
 bool PlatformClose(FileRef file);
+// False when the caller may not write `target`, an existing file, so that
+// replacing it would override its owner's wish (a read-only book).
+bool PlatformMayReplace(const char* target);
 // Replaces `target` (a file in `directory`) by `source` in one step and
 // makes the replacement durable.  On failure `target` is as it was.
 bool PlatformReplaceDurably(const char* source, const char* target, const char* directory);
 void PlatformRemove(const char* path);
+// Removes what saves that died left in `directory`: their temporary files
+// and the copies they kept of the file they were replacing.  Only for a
+// caller that holds the directory's lock file exclusively.
+void PlatformRemoveStaleFiles(const char* directory);
+
+// Lock files: a byte-range lock on a file that is never replaced, which
+// holds between processes (and machines, on a shared drive) and goes with
+// its process.  A lock file also keeps a count of the saves made under it.
+enum class LockMode { kShared, kExclusive };
+// Opens the lock file at `path` (creating it, with the modes of `likeFile`
+// where it exists, when it is missing) and waits for the lock; kNoFile when
+// it cannot be opened or locked.
+FileRef PlatformLock(const char* path, const char* likeFile, LockMode mode);
+// The count kept in a locked lock file; false when it cannot be read.
+bool PlatformReadLockCount(FileRef lock, uint64_t* count);
+// Stores a new count; only under an exclusive lock.
+bool PlatformWriteLockCount(FileRef lock, uint64_t count);
+// Releases the lock and closes the lock file.
+void PlatformUnlock(FileRef lock);
 
 // Blocks and local records alive now, for leak checks.
 long PlatformLiveBlocks();

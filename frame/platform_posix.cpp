@@ -1,6 +1,8 @@
 // POSIX implementation of the platform layer.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -150,42 +152,97 @@ size_t PlatformRootLength(const char* path) { return path[0] == '/' ? 1 : 0; }
 
 void PlatformPathKey(char*) {}
 
-bool PlatformFullPath(char* out, const char* path, size_t outSize) {
-  if (outSize < 2) return false;
-  // Components are copied one at a time into `out`; ".." removes the last.
-  size_t length = 0;
-  out[length++] = '/';
-  out[length] = '\0';
-  char cwd[kPathMax];
-  const char* sources[2] = {nullptr, path};
-  if (path[0] != '/') {
-    if (!getcwd(cwd, sizeof cwd)) return false;
-    sources[0] = cwd;
-  }
-  for (const char* source : sources) {
-    if (!source) continue;
-    const char* p = source;
-    while (*p) {
-      while (*p == '/') ++p;
-      const char* start = p;
-      while (*p && *p != '/') ++p;
-      size_t n = static_cast<size_t>(p - start);
-      if (n == 0 || (n == 1 && start[0] == '.')) continue;
-      if (n == 2 && start[0] == '.' && start[1] == '.') {
-        while (length > 1 && out[length - 1] != '/') --length;
-        if (length > 1) --length;  // the separator before the component
-        out[length] = '\0';
-        continue;
-      }
-      size_t needed = (length > 1 ? 1 : 0) + n;
-      if (length + needed + 1 > outSize) return false;
-      if (length > 1) out[length++] = '/';
-      memcpy(out + length, start, n);
-      length += n;
-      out[length] = '\0';
+namespace {
+
+// Appends the components of `source` to the absolute path in `out`, by
+// text: "." is dropped and ".." removes the last component.
+bool AppendLexically(char* out, size_t* length, const char* source, size_t outSize) {
+  const char* p = source;
+  while (*p) {
+    while (*p == '/') ++p;
+    const char* start = p;
+    while (*p && *p != '/') ++p;
+    size_t n = static_cast<size_t>(p - start);
+    if (n == 0 || (n == 1 && start[0] == '.')) continue;
+    if (n == 2 && start[0] == '.' && start[1] == '.') {
+      while (*length > 1 && out[*length - 1] != '/') --*length;
+      if (*length > 1) --*length;  // the separator before the component
+      out[*length] = '\0';
+      continue;
     }
+    size_t needed = (*length > 1 ? 1 : 0) + n;
+    if (*length + needed + 1 > outSize) return false;
+    if (*length > 1) out[(*length)++] = '/';
+    memcpy(out + *length, start, n);
+    *length += n;
+    out[*length] = '\0';
   }
   return true;
+}
+
+}  // namespace
+
+bool PlatformFullPath(char* out, const char* path, size_t outSize) {
+  if (outSize < 2) return false;
+  // The path as given, made absolute without resolving anything.
+  char joined[kPathMax];
+  size_t length = 0;
+  if (path[0] != '/') {
+    if (!getcwd(joined, sizeof joined)) return false;
+    length = strlen(joined);
+    if (length + 1 >= sizeof joined) return false;
+    joined[length++] = '/';
+  }
+  size_t pathLength = strlen(path);
+  if (length + pathLength + 1 > sizeof joined) return false;
+  memcpy(joined + length, path, pathLength + 1);
+  length += pathLength;
+
+  // The longest leading part that the system resolves (through symbolic
+  // links, so that "link/.." is where the system would go) ...
+  char resolved[PATH_MAX];
+  size_t prefix = length;
+  for (;;) {
+    char saved = joined[prefix];
+    joined[prefix] = '\0';
+    bool found = realpath(prefix ? joined : "/", resolved) != nullptr;
+    joined[prefix] = saved;
+    if (found) break;
+    while (prefix > 0 && joined[prefix - 1] == '/') --prefix;
+    while (prefix > 0 && joined[prefix - 1] != '/') --prefix;
+    if (prefix == 0) {
+      resolved[0] = '/';
+      resolved[1] = '\0';
+      break;
+    }
+  }
+  // ... and the rest by text.
+  size_t resolvedLength = strlen(resolved);
+  if (resolvedLength + 1 > outSize) return false;
+  memcpy(out, resolved, resolvedLength + 1);
+  return AppendLexically(out, &resolvedLength, joined + prefix, outSize);
+}
+
+bool PlatformResolveFile(const char* path, char* out) {
+  size_t length = strlen(path);
+  if (length + 1 > kPathMax) return false;
+  memcpy(out, path, length + 1);
+  // Linux gives up after 40 links; so does this.
+  for (int links = 0; links < 40; ++links) {
+    char target[kPathMax];
+    ssize_t n = readlink(out, target, sizeof target - 1);
+    if (n < 0) return true;  // not a link (or missing): the file itself
+    target[n] = '\0';
+    size_t keep = 0;  // a relative target is relative to the link's directory
+    if (target[0] != '/') {
+      for (size_t i = 0; out[i]; ++i) {
+        if (out[i] == '/') keep = i + 1;
+      }
+    }
+    if (keep + static_cast<size_t>(n) + 1 > kPathMax) return false;
+    memcpy(out + keep, target, static_cast<size_t>(n) + 1);
+  }
+  return false;
 }
 
 OpenResult PlatformOpenRead(const char* path, FileRef* file) {
@@ -224,6 +281,33 @@ long long PlatformFileSize(FileRef file) {
 
 void PlatformCloseRead(FileRef file) { close(static_cast<int>(file)); }
 
+namespace {
+
+FileStamp StampFrom(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+          static_cast<int64_t>(info.st_size),
+          static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, true};
+}
+
+}  // namespace
+
+bool PlatformStampOf(FileRef file, FileStamp* stamp) {
+  struct stat info;
+  if (fstat(static_cast<int>(file), &info) != 0) return false;
+  *stamp = StampFrom(info);
+  return true;
+}
+
+bool PlatformStampAt(const char* path, FileStamp* stamp) {
+  struct stat info;
+  if (stat(path, &info) != 0) {
+    *stamp = {};
+    return errno == ENOENT || errno == ENOTDIR;
+  }
+  *stamp = StampFrom(info);
+  return true;
+}
+
 bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
                           FileRef* file) {
   *file = kNoFile;
@@ -237,10 +321,18 @@ bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pat
   memcpy(pathOut + length, kPattern, sizeof kPattern);
   int fd = mkostemp(pathOut, O_CLOEXEC);
   if (fd < 0) return false;
-  // mkostemp makes the file private; it takes the mode of the file it will
-  // replace, or the mode a plain creation would give it.
+  // mkostemp makes the file private and the caller's; it takes the owner
+  // and mode of the file it will replace, or the mode a plain creation
+  // would give it.  An ordinary user cannot give a file away, and may only
+  // give it a group of their own; the file then stays theirs.
   struct stat existing;
   if (stat(likeFile, &existing) == 0) {
+    if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
+      if (fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+          fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+        // Neither is allowed: the new file keeps the caller's owner and group.
+      }
+    }
     fchmod(fd, existing.st_mode & 07777);
   } else {
     mode_t mask = umask(0);
@@ -272,18 +364,115 @@ bool PlatformClose(FileRef file) { return close(static_cast<int>(file)) == 0; }
 
 void PlatformRemove(const char* path) { unlink(path); }
 
+bool PlatformMayReplace(const char* target) {
+  // The check an open for writing would make, with the effective ids.
+  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0 || errno == ENOENT;
+}
+
 namespace {
+
+// The temporary files of saves, and the second links they keep of the book
+// they replace: ".ovel" and six characters of mkostemp's, and a "b".
+bool IsSaveLeftover(const char* name) {
+  if (strncmp(name, ".ovel", 5) != 0) return false;
+  size_t length = strlen(name);
+  return length == 11 || (length == 12 && name[11] == 'b');
+}
 
 bool FlushDirectory(const char* directory) {
   if (FaultTrips(FaultPoint::kFlush)) return false;
   int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  // A directory the caller may write and search but not read cannot be
+  // opened to flush; the rename is done and the system writes it in time.
+  if (fd < 0) return errno == EACCES;
   bool flushed = fsync(fd) == 0;
+  // Some file systems cannot flush a directory, and say so; that is no
+  // failure of the save.  An I/O error is.
+  if (!flushed && (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)) flushed = true;
   close(fd);
   return flushed;
 }
 
 }  // namespace
+
+void PlatformRemoveStaleFiles(const char* directory) {
+  DIR* listing = opendir(directory);
+  if (!listing) return;
+  int fd = dirfd(listing);
+  while (struct dirent* entry = readdir(listing)) {
+    if (IsSaveLeftover(entry->d_name)) unlinkat(fd, entry->d_name, 0);
+  }
+  closedir(listing);
+}
+
+namespace {
+
+// The byte that is locked: far past the count that the file holds, so that
+// (on platforms whose locks are mandatory) locking never stands in the way
+// of reading the count.
+constexpr off_t kLockedByte = 0x40000000;
+
+bool SetLock(int fd, short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = kLockedByte;
+  lock.l_len = 1;
+#if defined(F_OFD_SETLKW)
+  // Open-file-description locks belong to this open of the file, not to
+  // the process: another Book of this process on the same directory is
+  // excluded too, and closing some other descriptor of the file keeps them.
+  int command = F_OFD_SETLKW;
+#else
+  int command = F_SETLKW;
+#endif
+  while (fcntl(fd, command, &lock) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileRef PlatformLock(const char* path, const char* likeFile, LockMode mode) {
+  int fd = open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
+    fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Whoever may change the book may take its lock; and its maker may,
+    // even while the book is read-only.
+    struct stat book;
+    if (fd >= 0 && stat(likeFile, &book) == 0) fchmod(fd, (book.st_mode & 0666) | 0600);
+    if (fd < 0 && errno == EEXIST) fd = open(path, O_RDWR | O_CLOEXEC);
+  }
+  // A reader in a directory it may not write can still share the lock.
+  if (fd < 0 && mode == LockMode::kShared) fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  if (!SetLock(fd, mode == LockMode::kExclusive ? F_WRLCK : F_RDLCK)) {
+    close(fd);
+    return kNoFile;
+  }
+  return fd;
+}
+
+bool PlatformReadLockCount(FileRef lock, uint64_t* count) {
+  uint8_t bytes[8] = {};
+  ssize_t n = pread(static_cast<int>(lock), bytes, sizeof bytes, 0);
+  if (n < 0) return false;
+  *count = 0;
+  for (int i = 7; i >= 0; --i) *count = (*count << 8) | bytes[i];
+  return true;
+}
+
+bool PlatformWriteLockCount(FileRef lock, uint64_t count) {
+  uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(count >> (8 * i));
+  return pwrite(static_cast<int>(lock), bytes, sizeof bytes, 0) == sizeof bytes;
+}
+
+void PlatformUnlock(FileRef lock) {
+  // Closing the only descriptor of this open releases its lock.
+  close(static_cast<int>(lock));
+}
 
 bool PlatformReplaceDurably(const char* source, const char* target, const char* directory) {
   // A second link to the old file lets a replacement whose directory flush

@@ -84,6 +84,13 @@ bool PlatformFullPath(char* out, const char* path, size_t outSize) {
   return _fullpath(out, path, outSize) != nullptr;
 }
 
+bool PlatformResolveFile(const char* path, char* out) {
+  size_t length = strlen(path);
+  if (length + 1 > kPathMax) return false;
+  memcpy(out, path, length + 1);
+  return true;
+}
+
 OpenResult PlatformOpenRead(const char* path, FileRef* file) {
   *file = kNoFile;
   if (FaultTrips(FaultPoint::kOpen)) return OpenResult::kFailed;
@@ -118,6 +125,41 @@ long long PlatformFileSize(FileRef file) {
 }
 
 void PlatformCloseRead(FileRef file) { _lclose(static_cast<HFILE>(file)); }
+
+namespace {
+
+bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  *stamp = {
+      info.dwVolumeSerialNumber,
+      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
+      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime),
+      true};
+  return true;
+}
+
+}  // namespace
+
+bool PlatformStampOf(FileRef file, FileStamp* stamp) {
+  // A Win32 HFILE is the file's handle.
+  return StampOfHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)), stamp);
+}
+
+bool PlatformStampAt(const char* path, FileStamp* stamp) {
+  *stamp = {};
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  bool stamped = StampOfHandle(handle, stamp);
+  CloseHandle(handle);
+  return stamped;
+}
 
 bool PlatformCreateUnique(const char* directory, const char*, char* pathOut, FileRef* file) {
   *file = kNoFile;
@@ -172,19 +214,167 @@ bool PlatformFlush(FileRef file) {
 
 bool PlatformClose(FileRef file) { return CloseHandle(AsHandle(file)) != 0; }
 
-bool PlatformReplaceDurably(const char* source, const char* target, const char*) {
-  if (FaultTrips(FaultPoint::kRename)) return false;
-  // An indexer or a virus scanner may hold the book open for a moment.
+bool PlatformMayReplace(const char* target) {
+  // Wine does not refuse to replace a read-only file; Windows does.
+  DWORD attributes = GetFileAttributesA(target);
+  return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+namespace {
+
+// The name under which a replace keeps the replaced file until the
+// replacement is durable: the temporary file's, ending in ".OLD".
+void BackupName(const char* source, char* backup) {
+  size_t length = strlen(source);
+  memcpy(backup, source, length + 1);
+  if (length >= 4) memcpy(backup + length - 4, ".OLD", 5);
+}
+
+// Retries an operation that an indexer or a virus scanner holding the file
+// open for a moment may refuse.
+template <typename Operation>
+bool Retried(Operation operation) {
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
+    if (operation()) return true;
     if (attempt == 4 || !IsRefusedByAnotherProgram(GetLastError())) return false;
     Sleep(20 << attempt);
   }
 }
 
+bool MoveDurably(const char* source, const char* target) {
+  return Retried([&] {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  });
+}
+
+bool FlushFile(const char* path) {
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool flushed = FlushFileBuffers(handle) != 0;
+  CloseHandle(handle);
+  return flushed;
+}
+
+}  // namespace
+
+bool PlatformReplaceDurably(const char* source, const char* target, const char*) {
+  if (FaultTrips(FaultPoint::kRename)) return false;
+  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return MoveDurably(source, target);
+  // ReplaceFileA gives the new file the attributes and security of the one
+  // it replaces.  The replaced file is kept under a backup name until the
+  // new one is flushed, so that every failure can put it back.
+  char backup[kPathMax];
+  BackupName(source, backup);
+  bool replaced = Retried([&] {
+    return ReplaceFileA(target, source, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != 0;
+  });
+  if (!replaced) {
+    // Only here has the book moved to the backup name without the new file
+    // taking its place.
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveDurably(backup, target);
+    return false;
+  }
+  if (!FlushFile(target)) {
+    MoveDurably(backup, target);
+    return false;
+  }
+  DeleteFileA(backup);
+  return true;
+}
+
 void PlatformRemove(const char* path) { DeleteFileA(path); }
+
+namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// "OVL", five hex digits, and ".TMP" (a temporary file) or ".OLD" (the
+// book a replace kept aside).
+bool IsSaveLeftover(const char* name) {
+  if (strlen(name) != 12 || memcmp(name, "OVL", 3) != 0) return false;
+  for (int i = 3; i < 8; ++i) {
+    if (!IsHexDigit(name[i])) return false;
+  }
+  return lstrcmpiA(name + 8, ".TMP") == 0 || lstrcmpiA(name + 8, ".OLD") == 0;
+}
+
+}  // namespace
+
+void PlatformRemoveStaleFiles(const char* directory) {
+  char path[kPathMax];
+  size_t length = strlen(directory);
+  if (length + 13 > kPathMax) return;
+  memcpy(path, directory, length);
+  memcpy(path + length, "OVL*", 5);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (IsSaveLeftover(found.cFileName)) {
+      memcpy(path + length, found.cFileName, 13);
+      DeleteFileA(path);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+namespace {
+
+// The locked byte lies far past the count the file holds: Windows' locks
+// are mandatory, and a locked range could not be read by others.
+constexpr DWORD kLockedByte = 0x40000000;
+
+}  // namespace
+
+FileRef PlatformLock(const char* path, const char*, LockMode mode) {
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A reader on a read-only directory or medium can still share the lock.
+  if (handle == INVALID_HANDLE_VALUE && mode == LockMode::kShared) {
+    handle = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  }
+  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  OVERLAPPED at = {};
+  at.Offset = kLockedByte;
+  DWORD flags = mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+  if (!LockFileEx(handle, flags, 0, 1, 0, &at)) {
+    CloseHandle(handle);
+    return kNoFile;
+  }
+  return reinterpret_cast<FileRef>(handle);
+}
+
+bool PlatformReadLockCount(FileRef lock, uint64_t* count) {
+  uint8_t bytes[8] = {};
+  DWORD got = 0;
+  if (SetFilePointer(AsHandle(lock), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !ReadFile(AsHandle(lock), bytes, sizeof bytes, &got, nullptr)) {
+    return false;
+  }
+  *count = 0;
+  for (int i = 7; i >= 0; --i) *count = (*count << 8) | bytes[i];
+  return true;
+}
+
+bool PlatformWriteLockCount(FileRef lock, uint64_t count) {
+  uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(count >> (8 * i));
+  DWORD written = 0;
+  return SetFilePointer(AsHandle(lock), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+         WriteFile(AsHandle(lock), bytes, sizeof bytes, &written, nullptr) &&
+         written == sizeof bytes;
+}
+
+void PlatformUnlock(FileRef lock) {
+  OVERLAPPED at = {};
+  at.Offset = kLockedByte;
+  UnlockFileEx(AsHandle(lock), 0, 1, 0, &at);
+  CloseHandle(AsHandle(lock));
+}
 
 long PlatformLiveBlocks() { return gLiveBlocks; }
 long PlatformLiveLocals() { return gLiveLocals; }

@@ -4,6 +4,7 @@
 
 #include "frame/allocator.h"
 #include "ovel.h"
+#include "store/book_call.h"
 #include "store/book_file.h"
 
 namespace ovel {
@@ -65,8 +66,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
       !CopyBounded(client->comment, sizeof client->comment, comment)) {
     return 0;
   }
-  LockedBook locked(client);
-  Book* book = locked.book();
+  BookCall call(client, BookAccess::kChange);
+  Book* book = call.book();
   if (!book || AcquireBook(book) != kBookLoaded) return 0;
 
   int added = 0;

@@ -1,6 +1,7 @@
 #include "store/book_file.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "frame/allocator.h"
 #include "frame/platform.h"
@@ -8,10 +9,47 @@
 namespace ovel {
 namespace {
 
-// Reads up to kMaxBookFileSize bytes of the book file into a new block.
-BookStatus ReadBookFile(const Book* book, uint8_t** data, size_t* size, bool* missing) {
-  char path[kPathMax];
-  BookFilePath(book, path);
+// Where a book's files are: the book file (the end of its chain of
+// symbolic links), the directory that holds it, and the lock file there.
+struct BookPaths {
+  char file[kPathMax];
+  char directory[kPathMax];
+  char lock[kPathMax];
+};
+
+bool FindBookPaths(const Book* book, BookPaths* paths) {
+  char named[kPathMax];
+  BookFilePath(book, named);
+  if (!PlatformResolveFile(named, paths->file)) return false;
+  size_t directory = 0;
+  for (size_t i = 0; paths->file[i]; ++i) {
+    if (PlatformIsSeparator(paths->file[i])) directory = i + 1;
+  }
+  if (directory + sizeof kLockFileName > kPathMax) return false;
+  memcpy(paths->directory, paths->file, directory);
+  paths->directory[directory] = '\0';
+  memcpy(paths->lock, paths->file, directory);
+  memcpy(paths->lock + directory, kLockFileName, sizeof kLockFileName);
+  return true;
+}
+
+// The count of saves in the lock file the call holds.
+void ReadSaves(const Book* book, BookVersion* version) {
+  version->saves = 0;
+  version->savesKnown =
+      book->lockFile != kNoFile && PlatformReadLockCount(book->lockFile, &version->saves);
+}
+
+bool SameVersion(const BookVersion& a, const BookVersion& b) {
+  return a.file == b.file && (!a.savesKnown || !b.savesKnown || a.saves == b.saves);
+}
+
+// Reads up to kMaxBookFileSize bytes of the book file into a new block, and
+// the version it is.
+BookStatus ReadBookFile(const Book* book, const char* path, uint8_t** data, size_t* size,
+                        bool* missing, BookVersion* version) {
+  ReadSaves(book, version);
+  version->file = {};
   FileRef file;
   OpenResult opened = PlatformOpenRead(path, &file);
   *missing = opened == OpenResult::kMissing;
@@ -19,7 +57,7 @@ BookStatus ReadBookFile(const Book* book, uint8_t** data, size_t* size, bool* mi
 
   BookStatus status = kBookUnreadable;
   long long length = PlatformFileSize(file);
-  if (length > 0) {
+  if (length > 0 && PlatformStampOf(file, &version->file)) {
     uint32_t capacity =
         length < kMaxBookFileSize ? static_cast<uint32_t>(length) : kMaxBookFileSize;
     uint8_t* buffer = static_cast<uint8_t*>(AllocScratchBlock(capacity));
@@ -40,17 +78,51 @@ BookStatus ReadBookFile(const Book* book, uint8_t** data, size_t* size, bool* mi
   return status;
 }
 
+// Reads and parses the book file.
+BookStatus ReadBook(const Book* book, ParsedBook* parsed, BookVersion* version) {
+  *parsed = {};
+  BookPaths paths;
+  if (!FindBookPaths(book, &paths)) return kBookUnreadable;
+  uint8_t* data = nullptr;
+  size_t size = 0;
+  bool missing = false;
+  BookStatus status = ReadBookFile(book, paths.file, &data, &size, &missing, version);
+  if (status != kBookLoaded || missing) return status;
+  status = ParseBook(data, size, parsed);
+  FreeBlock(data);
+  return status;
+}
+
+// Makes a parsed book the Book's entry list.
+void InstallBook(Book* book, const ParsedBook& parsed, const BookVersion& version) {
+  if (version.file.exists) {
+    // A new entry must never take the id of one already in the book.
+    uint16_t highest = parsed.highestId > parsed.entryCount ? parsed.highestId : parsed.entryCount;
+    book->nextId = static_cast<int16_t>(highest + 1);
+  }
+  book->entries = parsed.entries;
+  book->entryCount = parsed.entryCount;
+  book->dirty = 0;
+  book->version = version;
+  ++book->loads;
+  ++book->changeCount;
+}
+
+void FreePreviousEntries(Book* book) {
+  FreeEntryList(book->previousEntries);
+  book->previousEntries = nullptr;
+  book->hasPrevious = false;
+}
+
 // Writes `bytes` to a new file beside the book file, flushes it, and puts it
 // in the book file's place.  On failure the book file is untouched.
-bool WriteBookFile(const Book* book, const uint8_t* bytes, uint32_t size) {
-  char target[kPathMax];
+bool WriteBookFile(const BookPaths& paths, const uint8_t* bytes, uint32_t size) {
   char temporary[kPathMax];
-  BookFilePath(book, target);
   FileRef file;
-  if (!PlatformCreateUnique(book->path, target, temporary, &file)) return false;
+  if (!PlatformCreateUnique(paths.directory, paths.file, temporary, &file)) return false;
   bool written = PlatformWrite(file, bytes, size) && PlatformFlush(file);
   written = PlatformClose(file) && written;
-  written = written && PlatformReplaceDurably(temporary, target, book->path);
+  written = written && PlatformReplaceDurably(temporary, paths.file, paths.directory);
   if (!written) PlatformRemove(temporary);
   return written;
 }
@@ -75,6 +147,32 @@ void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
 
 }  // namespace
 
+FileRef LockBookFile(const Book* book, LockMode mode) {
+  BookPaths paths;
+  if (!FindBookPaths(book, &paths)) return kNoFile;
+  return PlatformLock(paths.lock, paths.file, mode);
+}
+
+bool RefreshBook(Book* book) {
+  if (book->loadCount <= 0) return true;
+  BookPaths paths;
+  if (!FindBookPaths(book, &paths)) return false;
+  BookVersion now;
+  ReadSaves(book, &now);
+  if (!PlatformStampAt(paths.file, &now.file)) return false;
+  if (SameVersion(now, book->version)) return true;
+
+  ParsedBook parsed;
+  BookVersion version;
+  if (ReadBook(book, &parsed, &version) != kBookLoaded) return false;
+  FreePreviousEntries(book);
+  book->previousEntries = book->entries;
+  book->previousLoads = book->loads;
+  book->hasPrevious = true;
+  InstallBook(book, parsed, version);
+  return true;
+}
+
 BookStatus AcquireBook(Book* book) {
   if (book->loadCount > 0) {
     if (book->loadCount == INT16_MAX) return kBookNoMemory;
@@ -87,6 +185,7 @@ BookStatus AcquireBook(Book* book) {
 void ReleaseBook(Book* book) {
   if (book->loadCount <= 0) return;
   if (--book->loadCount > 0) return;
+  FreePreviousEntries(book);
   FreeEntryList(book->entries);
   book->entries = nullptr;
   book->entryCount = 0;
@@ -94,31 +193,25 @@ void ReleaseBook(Book* book) {
 }
 
 BookStatus LoadBook(Book* book) {
-  uint8_t* data = nullptr;
-  size_t size = 0;
-  bool missing = false;
-  BookStatus status = ReadBookFile(book, &data, &size, &missing);
+  ParsedBook parsed;
+  BookVersion version;
+  BookStatus status = ReadBook(book, &parsed, &version);
   if (status != kBookLoaded) return status;
-
-  ParsedBook parsed{};
-  if (!missing) {
-    status = ParseBook(data, size, &parsed);
-    FreeBlock(data);
-    if (status != kBookLoaded) return status;
-    // A new entry must never take the id of one already in the book.
-    uint16_t highest = parsed.highestId > parsed.entryCount ? parsed.highestId : parsed.entryCount;
-    book->nextId = static_cast<int16_t>(highest + 1);
-  }
-  book->entries = parsed.entries;
-  book->entryCount = parsed.entryCount;
+  InstallBook(book, parsed, version);
   book->loadCount = 1;
-  book->dirty = 0;
-  ++book->changeCount;
   return kBookLoaded;
 }
 
 bool SaveBook(Book* book) {
   if (book->loadCount <= 0 || !book->dirty) return true;
+  // Only a holder of the exclusive lock may write: it alone knows that no
+  // other process is changing the file, or saving into its directory.
+  BookPaths paths;
+  if (book->lockFile == kNoFile || !FindBookPaths(book, &paths) ||
+      !PlatformMayReplace(paths.file)) {
+    return false;
+  }
+  PlatformRemoveStaleFiles(paths.directory);
 
   uint16_t count = 0;
   for (Entry* entry = book->entries; entry; entry = entry->next) entry->newId = ++count;
@@ -134,10 +227,20 @@ bool SaveBook(Book* book) {
   uint32_t bound = SerializedSizeBound(book->entries);
   if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
     uint32_t size = SerializeBook(book->entries, count, newIdOfId, bytes);
-    saved = WriteBookFile(book, bytes, size);
+    saved = WriteBookFile(paths, bytes, size);
     FreeBlock(bytes);
   }
-  if (saved) ApplyNewIds(book, newIdOfId, count);
+  if (saved) {
+    ApplyNewIds(book, newIdOfId, count);
+    // The version just written; the count of saves tells it from every
+    // earlier one, whatever stamp the system gives the file.
+    BookVersion version;
+    ReadSaves(book, &version);
+    version.saves += 1;
+    version.savesKnown = PlatformWriteLockCount(book->lockFile, version.saves);
+    if (!PlatformStampAt(paths.file, &version.file)) version.file = {};
+    book->version = version;
+  }
   FreeBlock(newIdOfId);
   return saved;
 }

@@ -7,6 +7,14 @@
 
 namespace ovel {
 
+// Takes the lock file beside the book file; kNoFile when it cannot be had.
+FileRef LockBookFile(const Book* book, LockMode mode);
+// Reads the file again when the entry list is loaded and the file is no
+// longer the version it was read from or written as; the list it replaces
+// is kept as the previous one.  False when the file cannot be read (the
+// list is then as it was).
+bool RefreshBook(Book* book);
+
 // Takes a load reference, reading the file when none is held.
 BookStatus AcquireBook(Book* book);
 // Drops a load reference, freeing the entry list with the last one.
@@ -15,9 +23,10 @@ void ReleaseBook(Book* book);
 // other failure leaves the book unloaded.
 BookStatus LoadBook(Book* book);
 // Writes a changed, loaded book to its file atomically and durably, then
-// renumbers its entries and compacts its member lists.  True when the file
-// holds the book (also when there was nothing to write); on false nothing
-// has changed, in memory or on disk.
+// renumbers its entries and compacts its member lists.  Needs the exclusive
+// lock; refuses a book whose file its owner made read-only.  True when the
+// file holds the book (also when there was nothing to write); on false
+// nothing has changed, in memory or on disk.
 bool SaveBook(Book* book);
 
 }  // namespace ovel

@@ -106,6 +106,22 @@ uint8_t* PutWord(uint8_t* out, uint16_t word) {
   return out + 2;
 }
 
+// Drops the member ids that name no entry of the list: a new entry could
+// otherwise take such an id and join the group unasked.
+void DropDanglingMembers(Entry* list) {
+  bool named[kFileIdMask + 1] = {};
+  for (const Entry* entry = list; entry; entry = entry->next) named[EntryId(entry)] = true;
+  for (Entry* entry = list; entry; entry = entry->next) {
+    if (!IsGroup(entry)) continue;
+    uint16_t* members = entry->members;
+    uint16_t kept = 0;
+    for (unsigned i = 1; i <= members[0]; ++i) {
+      if (members[i] <= kFileIdMask && named[members[i]]) members[++kept] = members[i];
+    }
+    members[0] = kept;
+  }
+}
+
 }  // namespace
 
 BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
@@ -140,6 +156,7 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
     }
   }
   if (outOfOrder) head = MergeOutOfOrder(head, outOfOrder);
+  DropDanglingMembers(head);
   out->entries = head;
   out->entryCount = count;
   out->highestId = highestId;

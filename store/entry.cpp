@@ -65,6 +65,40 @@ Entry* NewEntry(const EntryFields& fields) {
   return entry;
 }
 
+namespace {
+
+// The stored name of the entry `id` names in `list`, or "" when none.
+const char* MemberName(const Entry* list, uint16_t id) {
+  for (const Entry* entry = list; entry; entry = entry->next) {
+    if (EntryId(entry) == id) return entry->storedName;
+  }
+  return "";
+}
+
+bool SameContent(const Entry* a, const Entry* aList, const Entry* b, const Entry* bList) {
+  if (IsGroup(a) != IsGroup(b) || strcmp(a->storedName, b->storedName) != 0 ||
+      strcmp(a->comment, b->comment) != 0) {
+    return false;
+  }
+  if (!IsGroup(a)) return strcmp(a->address, b->address) == 0;
+  if (a->members[0] != b->members[0]) return false;
+  for (unsigned i = 1; i <= a->members[0]; ++i) {
+    if (strcmp(MemberName(aList, a->members[i]), MemberName(bList, b->members[i])) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Entry* FindSameEntry(Entry* list, const Entry* entry, const Entry* itsList) {
+  for (Entry* candidate = list; candidate; candidate = candidate->next) {
+    if (SameContent(candidate, list, entry, itsList)) return candidate;
+  }
+  return nullptr;
+}
+
 void FreeEntry(Entry* entry) { FreeBlock(entry); }
 
 void FreeEntryList(Entry* head) {

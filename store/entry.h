@@ -67,6 +67,11 @@ inline const char* SortKey(const Entry* entry) { return entry->displayName + ent
 // The first group whose display name equals `name` in any case, or null.
 Entry* FindGroupByName(const Book* book, const char* name);
 
+// The first entry of `list` with the same content as `entry` of `itsList`:
+// the same kind, stored name and comment, and the same address or the same
+// members (by stored name, since ids differ between loads); null when none.
+Entry* FindSameEntry(Entry* list, const Entry* entry, const Entry* itsList);
+
 void FreeEntry(Entry* entry);
 void FreeEntryList(Entry* head);
 

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -32,8 +33,10 @@ std::string ScratchDir::BookFile() const { return (fs::path(path_) / "ADDRBOOK.D
 std::vector<std::string> ScratchDir::Files() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(path_)) {
-    names.push_back(entry.path().filename().string());
+    std::string name = entry.path().filename().string();
+    if (name != "ADDRBOOK.LCK") names.push_back(name);
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 

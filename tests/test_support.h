@@ -27,7 +27,8 @@ class ScratchDir {
 
   const std::string& path() const { return path_; }
   std::string BookFile() const;
-  // The names of the files in the directory.
+  // The names of the files in the directory, sorted, but for the book's
+  // lock file, which stays once made.
   std::vector<std::string> Files() const;
 
  private:
