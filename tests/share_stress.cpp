@@ -1,0 +1,146 @@
+// Several programs change one book at once, each through a view it holds
+// open for its whole run.  A caller of the shared library (the DLL on
+// Windows), run by share_stress.sh:
+//   share_stress work DIR ID ADDS   adds ADDS entries of its own, deleting
+//                                   one of its own after every second add;
+//                                   logs each change before it and "ok"
+//                                   once acknowledged
+//   share_stress check DIR LOG...   the book holds exactly the acknowledged
+//                                   adds less the acknowledged deletes (a
+//                                   change of a killed worker still in
+//                                   flight may be either way); after one
+//                                   more clean save no leftover file stays
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ovel.h"
+
+namespace {
+
+std::vector<std::string> Names(ViewHandle view) {
+  std::vector<std::string> names;
+  int count = OvelGetViewCount(view);
+  for (int i = 0; i < count; ++i) {
+    ViewItem* item = OvelGetViewItem(view, i);
+    if (!item) break;
+    names.push_back(item->name);
+    OvelFreeItem(item);
+  }
+  return names;
+}
+
+void Log(const char* what, const std::string& name) {
+  std::printf("%s %s\n", what, name.c_str());
+  std::fflush(stdout);
+}
+
+int Work(const char* dir, const std::string& id, int adds) {
+  Client* client = nullptr;
+  if (!OvelInitialize(&client, dir)) return 2;
+  ViewHandle view = OvelInitView(client, 1);
+  if (!view) return 3;
+  std::deque<std::string> mine;
+  for (int i = 0; i < adds; ++i) {
+    std::string name = "W" + id + " N" + std::to_string(i);
+    Log("add", name);
+    if (OvelAddItem(client, name.c_str(), "stress@example.org", id.c_str()) != 1) return 4;
+    Log("ok", name);
+    mine.push_back(name);
+    if (i % 2 == 0) continue;
+    std::string victim = mine.front();
+    mine.pop_front();
+    std::vector<std::string> names = Names(view);
+    int at = 0;
+    while (at < static_cast<int>(names.size()) && names[at] != victim) ++at;
+    if (at == static_cast<int>(names.size())) return 5;  // an acknowledged add is missing
+    Log("del", victim);
+    if (OvelDeleteViewItem(view, at) != 1) return 6;
+    Log("ok", victim);
+  }
+  OvelFreeView(view);
+  return OvelTerminate(client) == 1 ? 0 : 7;
+}
+
+int Check(const char* dir, int logs, char** paths) {
+  // Per name: "in" or "out" when acknowledged, "?" while in flight.
+  std::map<std::string, char> expected;
+  for (int i = 0; i < logs; ++i) {
+    std::ifstream in(paths[i]);
+    std::string verb, name, pending;
+    while (in >> verb && std::getline(in, name)) {
+      name.erase(0, 1);
+      if (verb == "add" || verb == "del") {
+        expected[name] = '?';
+      } else if (verb == "ok") {
+        expected[name] = expected[name] == '?' && pending == "add" ? 'i' : 'o';
+      }
+      pending = verb;
+    }
+  }
+  Client* client = nullptr;
+  if (!OvelInitialize(&client, dir)) return 2;
+  ViewHandle view = OvelInitView(client, 1);
+  if (!view) {
+    std::fprintf(stderr, "check: the book does not load\n");
+    return 3;
+  }
+  std::vector<std::string> names = Names(view);
+  std::set<std::string> present(names.begin(), names.end());
+  int wrong = 0;
+  if (present.size() != names.size()) {
+    std::fprintf(stderr, "check: an entry is in the book twice\n");
+    ++wrong;
+  }
+  long in = 0, out = 0, open = 0;
+  for (const auto& [name, state] : expected) {
+    bool there = present.count(name) != 0;
+    if (state == '?') ++open;
+    if (state == 'i') ++in;
+    if (state == 'o') ++out;
+    if ((state == 'i' && !there) || (state == 'o' && there)) {
+      std::fprintf(stderr, "check: %s is %s\n", name.c_str(), there ? "back" : "lost");
+      ++wrong;
+    }
+  }
+  for (const std::string& name : names) {
+    if (!expected.count(name)) {
+      std::fprintf(stderr, "check: %s was never added\n", name.c_str());
+      ++wrong;
+    }
+  }
+  // One clean save, which removes what killed saves left behind.
+  if (OvelAddItem(client, "Final Zz", "final@example.org", nullptr) != 1 ||
+      OvelDeleteViewItem(view, OvelGetViewCount(view) - 1) != 1) {
+    std::fprintf(stderr, "check: the clean save failed\n");
+    ++wrong;
+  }
+  OvelFreeView(view);
+  OvelTerminate(client);
+  for (const auto& file : std::filesystem::directory_iterator(dir)) {
+    std::string name = file.path().filename().string();
+    if (name != "ADDRBOOK.DAT" && name != "ADDRBOOK.LCK") {
+      std::fprintf(stderr, "check: %s left in the book's directory\n", name.c_str());
+      ++wrong;
+    }
+  }
+  std::printf("%zu entries: %ld acknowledged in, %ld acknowledged out, %ld in flight; %d wrong\n",
+              names.size(), in, out, open, wrong);
+  return wrong ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "work" && argc == 5) return Work(argv[2], argv[3], std::atoi(argv[4]));
+  if (mode == "check" && argc >= 3) return Check(argv[2], argc - 3, argv + 3);
+  std::fprintf(stderr, "usage: share_stress work DIR ID ADDS | check DIR LOG...\n");
+  return 2;
+}
