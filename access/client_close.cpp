@@ -1,7 +1,7 @@
 // OvelTerminate: where a caller leaves the library.
 #include "access/view.h"
+#include "frame/client.h"
 #include "ovel.h"
-#include "store/book_call.h"
 #include "store/book_file.h"
 
 using namespace ovel;
@@ -9,8 +9,8 @@ using namespace ovel;
 extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
   if (!ClientIsOpen(client)) return 0;
   {
-    BookCall call(client, BookAccess::kMemory);
-    if (Book* book = call.book()) {
+    LockedBook locked(client);
+    if (Book* book = locked.book()) {
       // Every change is saved within its own call, so the book is never
       // dirty here and nothing is written.
       SaveBook(book);

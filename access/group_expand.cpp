@@ -107,7 +107,7 @@ using namespace ovel;
 
 extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
                                                            int recursive) {
-  if (!groupName) return nullptr;
+  if (!ClientIsOpen(client) || !groupName) return nullptr;
   BookCall call(client, BookAccess::kRead);
   Book* book = call.book();
   if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;

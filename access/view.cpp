@@ -133,6 +133,7 @@ void FreeViewsOfClient(const Client* client, Book* book) {
 using namespace ovel;
 
 extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int includeGroups) {
+  if (!ClientIsOpen(client)) return nullptr;
   BookCall call(client, BookAccess::kRead);
   Book* book = call.book();
   if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;
@@ -174,9 +175,9 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
   if (!ProveView(view, &snapshot)) return nullptr;
   const Entry* entry;
   {
-    // A walk reads the list in memory: no lock, no look at the file.
-    BookCall call(snapshot.client, BookAccess::kMemory);
-    const Book* book = call.book();
+    // A walk reads the list in memory: no file lock, no look at the file.
+    LockedBook locked(snapshot.client);
+    const Book* book = locked.book();
     if (!book) return nullptr;
     LocalLock<View> record(snapshot.handle);
     record->seenLoads = book->loads;
@@ -228,8 +229,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view) {
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return 0;
   {
-    BookCall call(snapshot.client, BookAccess::kMemory);
-    if (Book* book = call.book()) ReleaseBook(book);
+    LockedBook locked(snapshot.client);
+    if (Book* book = locked.book()) ReleaseBook(book);
   }
   ChainRemove(&gViewChain, snapshot.handle);
   return 1;

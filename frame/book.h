@@ -9,6 +9,7 @@
 namespace ovel {
 
 struct Entry;
+struct BookFiles;
 
 inline constexpr char kBookFileName[] = "ADDRBOOK.DAT";
 // Beside the book file (beside the file a symbolic link names): the file
@@ -45,7 +46,9 @@ struct Book {
   Entry* previousEntries;
   uint32_t previousLoads;
   bool hasPrevious;
-  // During one call: the lock file held, or kNoFile, and the count it held.
+  // During one call that reads or changes the file: where the book's files
+  // are, and the lock file held (kNoFile when none).
+  const BookFiles* files;
   FileRef lockFile;
 };
 

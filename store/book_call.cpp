@@ -4,15 +4,14 @@
 
 namespace ovel {
 
-BookCall::BookCall(Client* client, BookAccess access)
-    : locked_(ClientIsOpen(client) ? client : nullptr) {
+BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
   Book* book = locked_.book();
-  if (!book || access == BookAccess::kMemory) {
-    book_ = book;
-    return;
-  }
+  if (!book) return;
   bool change = access == BookAccess::kChange;
-  book->lockFile = LockBookFile(book, change ? LockMode::kExclusive : LockMode::kShared);
+  if (!FindBookFiles(book, &files_)) return;
+  book->files = &files_;
+  book->lockFile =
+      PlatformLock(files_.lock, files_.file, change ? LockMode::kExclusive : LockMode::kShared);
   if (change && book->lockFile == kNoFile) return;
   fresh_ = RefreshBook(book);
   if (change && !fresh_) return;
@@ -21,9 +20,10 @@ BookCall::BookCall(Client* client, BookAccess access)
 
 BookCall::~BookCall() {
   Book* book = locked_.book();
-  if (!book || book->lockFile == kNoFile) return;
-  PlatformUnlock(book->lockFile);
+  if (!book) return;
+  if (book->lockFile != kNoFile) PlatformUnlock(book->lockFile);
   book->lockFile = kNoFile;
+  book->files = nullptr;
 }
 
 }  // namespace ovel

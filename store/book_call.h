@@ -1,14 +1,19 @@
 // The entry and exit steps of every exported call that works on a book:
-// prove the Client, lock its Book record, take the book's lock file, and
-// bring the entry list up to date with the file; then release them again.
+// lock the Book record of a proven Client (one the caller passed and
+// ClientIsOpen accepted, or the Client of a proven view), take the book's
+// lock file, and bring the entry list up to date with the file; then
+// release them again.
 #pragma once
 
 #include "frame/client.h"
+#include "store/book_file.h"
 
 namespace ovel {
 
+// Calls that only read or free what is in memory (copying an item out,
+// freeing a view) lock the Book record alone (LockedBook): a walk never
+// looks at the file.
 enum class BookAccess {
-  kMemory,  // the entry list as it is in memory; no file is looked at
   kRead,    // the list as the file is now: a shared lock, and a reload when
             // another program changed the file (without the lock where the
             // lock file cannot be opened: a read-only directory)
@@ -22,8 +27,8 @@ class BookCall {
   BookCall(const BookCall&) = delete;
   BookCall& operator=(const BookCall&) = delete;
 
-  // The locked Book; null when the call cannot go on (the Client is not
-  // open, or a change cannot have the lock or an up-to-date list).
+  // The locked Book; null when the call cannot go on (the record cannot be
+  // locked, or a change cannot have the lock or an up-to-date list).
   Book* book() const { return book_; }
   // False when the file changed but could not be read again: the list in
   // memory is the one last read.
@@ -31,6 +36,7 @@ class BookCall {
 
  private:
   LockedBook locked_;
+  BookFiles files_;
   Book* book_ = nullptr;
   bool fresh_ = true;
 };

@@ -9,30 +9,6 @@
 namespace ovel {
 namespace {
 
-// Where a book's files are: the book file (the end of its chain of
-// symbolic links), the directory that holds it, and the lock file there.
-struct BookPaths {
-  char file[kPathMax];
-  char directory[kPathMax];
-  char lock[kPathMax];
-};
-
-bool FindBookPaths(const Book* book, BookPaths* paths) {
-  char named[kPathMax];
-  BookFilePath(book, named);
-  if (!PlatformResolveFile(named, paths->file)) return false;
-  size_t directory = 0;
-  for (size_t i = 0; paths->file[i]; ++i) {
-    if (PlatformIsSeparator(paths->file[i])) directory = i + 1;
-  }
-  if (directory + sizeof kLockFileName > kPathMax) return false;
-  memcpy(paths->directory, paths->file, directory);
-  paths->directory[directory] = '\0';
-  memcpy(paths->lock, paths->file, directory);
-  memcpy(paths->lock + directory, kLockFileName, sizeof kLockFileName);
-  return true;
-}
-
 // The count of saves in the lock file the call holds.
 void ReadSaves(const Book* book, BookVersion* version) {
   version->saves = 0;
@@ -81,12 +57,11 @@ BookStatus ReadBookFile(const Book* book, const char* path, uint8_t** data, size
 // Reads and parses the book file.
 BookStatus ReadBook(const Book* book, ParsedBook* parsed, BookVersion* version) {
   *parsed = {};
-  BookPaths paths;
-  if (!FindBookPaths(book, &paths)) return kBookUnreadable;
+  if (!book->files) return kBookUnreadable;
   uint8_t* data = nullptr;
   size_t size = 0;
   bool missing = false;
-  BookStatus status = ReadBookFile(book, paths.file, &data, &size, &missing, version);
+  BookStatus status = ReadBookFile(book, book->files->file, &data, &size, &missing, version);
   if (status != kBookLoaded || missing) return status;
   status = ParseBook(data, size, parsed);
   FreeBlock(data);
@@ -116,13 +91,13 @@ void FreePreviousEntries(Book* book) {
 
 // Writes `bytes` to a new file beside the book file, flushes it, and puts it
 // in the book file's place.  On failure the book file is untouched.
-bool WriteBookFile(const BookPaths& paths, const uint8_t* bytes, uint32_t size) {
+bool WriteBookFile(const BookFiles& files, const uint8_t* bytes, uint32_t size) {
   char temporary[kPathMax];
   FileRef file;
-  if (!PlatformCreateUnique(paths.directory, paths.file, temporary, &file)) return false;
+  if (!PlatformCreateUnique(files.directory, files.file, temporary, &file)) return false;
   bool written = PlatformWrite(file, bytes, size) && PlatformFlush(file);
   written = PlatformClose(file) && written;
-  written = written && PlatformReplaceDurably(temporary, paths.file, paths.directory);
+  written = written && PlatformReplaceDurably(temporary, files.file, files.directory);
   if (!written) PlatformRemove(temporary);
   return written;
 }
@@ -147,20 +122,32 @@ void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
 
 }  // namespace
 
-FileRef LockBookFile(const Book* book, LockMode mode) {
-  BookPaths paths;
-  if (!FindBookPaths(book, &paths)) return kNoFile;
-  return PlatformLock(paths.lock, paths.file, mode);
+bool FindBookFiles(const Book* book, BookFiles* files) {
+  char named[kPathMax];
+  BookFilePath(book, named);
+  if (!PlatformResolveFile(named, files->file)) return false;
+  size_t directory = 0;
+  for (size_t i = 0; files->file[i]; ++i) {
+    if (PlatformIsSeparator(files->file[i])) directory = i + 1;
+  }
+  if (directory + sizeof kLockFileName > kPathMax) return false;
+  memcpy(files->directory, files->file, directory);
+  files->directory[directory] = '\0';
+  memcpy(files->lock, files->file, directory);
+  memcpy(files->lock + directory, kLockFileName, sizeof kLockFileName);
+  return true;
 }
 
 bool RefreshBook(Book* book) {
   if (book->loadCount <= 0) return true;
-  BookPaths paths;
-  if (!FindBookPaths(book, &paths)) return false;
+  if (!book->files) return false;
   BookVersion now;
   ReadSaves(book, &now);
-  if (!PlatformStampAt(paths.file, &now.file)) return false;
-  if (SameVersion(now, book->version)) return true;
+  if (!PlatformStampAt(book->files->file, &now.file)) return false;
+  if (SameVersion(now, book->version)) {
+    book->version = now;  // the count of saves, where it was not known
+    return true;
+  }
 
   ParsedBook parsed;
   BookVersion version;
@@ -206,12 +193,9 @@ bool SaveBook(Book* book) {
   if (book->loadCount <= 0 || !book->dirty) return true;
   // Only a holder of the exclusive lock may write: it alone knows that no
   // other process is changing the file, or saving into its directory.
-  BookPaths paths;
-  if (book->lockFile == kNoFile || !FindBookPaths(book, &paths) ||
-      !PlatformMayReplace(paths.file)) {
-    return false;
-  }
-  PlatformRemoveStaleFiles(paths.directory);
+  const BookFiles* files = book->files;
+  if (book->lockFile == kNoFile || !files || !PlatformMayReplace(files->file)) return false;
+  PlatformRemoveStaleFiles(files->directory);
 
   uint16_t count = 0;
   for (Entry* entry = book->entries; entry; entry = entry->next) entry->newId = ++count;
@@ -227,18 +211,19 @@ bool SaveBook(Book* book) {
   uint32_t bound = SerializedSizeBound(book->entries);
   if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
     uint32_t size = SerializeBook(book->entries, count, newIdOfId, bytes);
-    saved = WriteBookFile(paths, bytes, size);
+    saved = WriteBookFile(*files, bytes, size);
     FreeBlock(bytes);
   }
   if (saved) {
     ApplyNewIds(book, newIdOfId, count);
     // The version just written; the count of saves tells it from every
-    // earlier one, whatever stamp the system gives the file.
-    BookVersion version;
-    ReadSaves(book, &version);
+    // earlier one, whatever stamp the system gives the file.  The count the
+    // lock file holds was read when the call took the lock.
+    BookVersion version = book->version;
+    if (!version.savesKnown) ReadSaves(book, &version);
     version.saves += 1;
     version.savesKnown = PlatformWriteLockCount(book->lockFile, version.saves);
-    if (!PlatformStampAt(paths.file, &version.file)) version.file = {};
+    if (!PlatformStampAt(files->file, &version.file)) version.file = {};
     book->version = version;
   }
   FreeBlock(newIdOfId);

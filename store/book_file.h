@@ -7,8 +7,18 @@
 
 namespace ovel {
 
-// Takes the lock file beside the book file; kNoFile when it cannot be had.
-FileRef LockBookFile(const Book* book, LockMode mode);
+// Where a book's files are: the book file (the end of its chain of
+// symbolic links), the directory that holds it, and the lock file there.
+struct BookFiles {
+  char file[kPathMax];
+  char directory[kPathMax];
+  char lock[kPathMax];
+};
+// Finds them for one call (links may change between calls); false when a
+// path does not fit.
+bool FindBookFiles(const Book* book, BookFiles* files);
+
+// The loads, reloads and saves below need Book::files.
 // Reads the file again when the entry list is loaded and the file is no
 // longer the version it was read from or written as; the list it replaces
 // is kept as the previous one.  False when the file cannot be read (the
