@@ -79,5 +79,16 @@ contains "bad.csv:3: the name is empty" "the line of a refused row"
 contains "bad.csv:4: the name is longer than 24 characters" "the reason of a refused row"
 contains "imported 2 of 4 rows" "the count of rows that went in"
 
+# Twenty programs adding at once: every acknowledged entry is in the book.
+mkdir "$work/many"
+pids=""
+for i in $(seq 1 20); do "$tool" -d "$work/many" add "Many P$i" "p$i@example.org" >/dev/null & pids="$pids $!"; done
+acknowledged=0
+for pid in $pids; do wait "$pid" && acknowledged=$((acknowledged + 1)); done
+expect 0 "list after parallel adds" -- "$tool" -d "$work/many" list --format csv
+if [ "$acknowledged" -eq 20 ] && [ "$(grep -c "Many P" "$work/out")" -eq 20 ]; then
+  passed=$((passed + 1)); else failed=$((failed + 1))
+  echo "FAIL: $acknowledged parallel adds acknowledged, $(grep -c "Many P" "$work/out") in the book"; fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
