@@ -17,6 +17,17 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_custom_command(TARGET ovel POST_BUILD
     COMMAND ${OVEL_DLLTOOL} --kill-at -d ${OVEL_DEF} -D ovel.dll -l $<TARGET_LINKER_FILE:ovel>
     COMMENT "Making the import library of ovel.dll")
+  # Microsoft's linker reads its own import library format: ovel.lib, from
+  # the same .def (decorated names in, plain names imported).
+  find_program(OVEL_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14)
+  if(OVEL_LLVM_DLLTOOL)
+    set(OVEL_MSVC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/ovel.lib)
+    add_custom_command(TARGET ovel POST_BUILD
+      COMMAND ${OVEL_LLVM_DLLTOOL} -m i386 --kill-at -d ${OVEL_DEF} -D ovel.dll
+              -l ${OVEL_MSVC_IMPORT_LIBRARY}
+      COMMENT "Making the MSVC import library ovel.lib")
+    install(FILES ${OVEL_MSVC_IMPORT_LIBRARY} ${OVEL_DEF} DESTINATION lib)
+  endif()
 else()
   # 64-bit Windows has one calling convention and no decoration.
   file(READ ${OVEL_DEF} def_text)

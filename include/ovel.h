@@ -4,7 +4,12 @@
 #ifndef OVEL_H
 #define OVEL_H
 
+#if defined(_MSC_VER) && _MSC_VER < 1600
+/* Visual C++ before 2010 has no <stdint.h>. */
+typedef __int32 int32_t;
+#else
 #include <stdint.h>
+#endif
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define OVELAPI __stdcall
