@@ -10,35 +10,35 @@ RecordChain gBookChain;
 
 namespace {
 
-// Forms the sharing key of a directory in `key`: its absolute path, upper
-// case where file names ignore case, with exactly one separator at the end
-// (a root keeps its own and gains a second).  False when it does not fit
-// with the book file's name.
-bool FormBookPath(const char* directory, char* given, char* key) {
+// Forms the absolute path of a directory in `path`, as the caller spelt it,
+// with exactly one separator at the end (a root keeps its own and gains a
+// second), and its sharing key in `key`: the same, upper case where file
+// names ignore case.  False when it does not fit with the book file's name.
+bool FormBookPath(const char* directory, char* given, char* path, char* key) {
   size_t length = strlen(directory);
   if (length >= kPathMax) return false;
   memcpy(given, directory, length + 1);
-  if (!PlatformFullPath(key, given, kPathMax)) return false;
-  PlatformPathKey(key);
-  length = strlen(key);
-  size_t root = PlatformRootLength(key);
-  while (length > root && PlatformIsSeparator(key[length - 1])) --length;
+  if (!PlatformFullPath(path, given, kPathMax)) return false;
+  length = PlatformTrimmedLength(path);
   if (length + 1 + kLongestFileName + 1 > kPathMax) return false;
-  key[length++] = kPathSeparator;
-  key[length] = '\0';
+  path[length++] = kPathSeparator;
+  path[length] = '\0';
+  memcpy(key, path, length + 1);
+  PlatformPathKey(key);
   return true;
 }
 
 }  // namespace
 
 LocalRef OpenBook(const char* directory) {
-  LocalRef scratch = PlatformLocalAlloc(2 * kPathMax, false);
+  LocalRef scratch = PlatformLocalAlloc(3 * kPathMax, false);
   if (!scratch) return 0;
   LocalRef result = 0;
   {
     LocalLock<char> paths(scratch);
-    char* key = paths.get() + kPathMax;
-    if (paths && FormBookPath(directory, paths.get(), key)) {
+    char* path = paths ? paths.get() + kPathMax : nullptr;
+    char* key = paths ? path + kPathMax : nullptr;
+    if (paths && FormBookPath(directory, paths.get(), path, key)) {
       result = ChainFindByPath(gBookChain, key);
       if (!result) result = ChainPush(&gBookChain, sizeof(Book));
       if (result) {
@@ -46,7 +46,8 @@ LocalRef OpenBook(const char* directory) {
         if (book->clientCount++ == 0) {
           book->nextId = 1;
           book->lockFile = kNoFile;
-          memcpy(book->path, key, strlen(key) + 1);
+          memcpy(book->path, path, strlen(path) + 1);
+          memcpy(book->key, key, strlen(key) + 1);
         }
       }
     }

@@ -27,7 +27,8 @@ struct BookVersion {
 
 struct Book {
   ChainLink link;
-  char path[kPathMax];  // absolute directory, ending in a separator
+  char path[kPathMax];  // absolute directory as its first caller spelt it, ending in a separator
+  char key[kPathMax];   // the path as Books are shared by: upper case where names ignore case
   int32_t clientCount;
   int16_t loadCount;  // load references on the entry list
   int32_t dirty;      // the entry list differs from the file

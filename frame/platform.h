@@ -71,11 +71,13 @@ bool PlatformResolveFile(const char* path, char* out);
 
 // Turns an absolute path into the key under which books are shared: upper
 // case on Windows (its file names are case-insensitive), unchanged on POSIX.
+// Only whole characters of the system's code page are changed.
 void PlatformPathKey(char* path);
 
-// Length of the root prefix of an absolute path ("/" or "C:\"), which keeps
-// its separator when trailing separators are dropped.
-size_t PlatformRootLength(const char* path);
+// The length of an absolute path without its trailing separators; a root
+// ("/" or "C:\") keeps its own.  Only whole characters are separators: in
+// a double-byte code page a trail byte may have a separator's value.
+size_t PlatformTrimmedLength(const char* path);
 bool PlatformIsSeparator(char c);
 
 // Files.

@@ -148,7 +148,11 @@ bool PlatformEqual(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
 bool PlatformIsSeparator(char c) { return c == '/'; }
 
-size_t PlatformRootLength(const char* path) { return path[0] == '/' ? 1 : 0; }
+size_t PlatformTrimmedLength(const char* path) {
+  size_t length = strlen(path);
+  while (length > 1 && path[length - 1] == '/') --length;
+  return length;
+}
 
 void PlatformPathKey(char*) {}
 

@@ -37,7 +37,7 @@ LocalRef ChainFindByPath(RecordChain chain, const char* path) {
   for (LocalRef current = chain; current;) {
     LocalLock<Book> book(current);
     if (!book) return 0;
-    if (PlatformEqual(book->path, path)) return current;
+    if (PlatformEqual(book->key, path)) return current;
     current = book->link.next;
   }
   return 0;

@@ -6,7 +6,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 packages="cmake g++ make libgtest-dev googletest clang clang-format libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 python3
-  libcli11-dev nlohmann-json3-dev libbenchmark-dev libsqlite3-dev pkg-config lld llvm"
+  libcli11-dev nlohmann-json3-dev libbenchmark-dev libsqlite3-dev pkg-config lld llvm locales"
 missing=""
 for package in $packages; do
   dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
@@ -18,4 +18,6 @@ if [ -n "$missing" ]; then
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
 fi
+# A Japanese locale, so that Wine runs a test in a double-byte code page.
+locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\{0,1\}8' || $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 "$(dirname "$0")/setup-i386.sh"

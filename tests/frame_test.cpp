@@ -1,5 +1,6 @@
 // The library frame: record chains, process counting, the allocator, and
 // Clients sharing Books.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -8,6 +9,10 @@
 #include "frame/local_lock.h"
 #include "frame/record_chain.h"
 #include "test_support.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 using namespace ovel;
 using namespace ovel_test;
@@ -23,14 +28,14 @@ struct NumberRecord {
 
 LocalRef PushNumbered(RecordChain* chain, int number) {
   LocalRef handle = ChainPush(chain, sizeof(NumberRecord));
-  if (handle) LocalLock<NumberRecord>(handle)->number = number;
+  if (handle) ovel::LocalLock<NumberRecord>(handle)->number = number;
   return handle;
 }
 
 std::vector<int> ChainNumbers(RecordChain chain) {
   std::vector<int> numbers;
   for (LocalRef handle = chain; handle;) {
-    LocalLock<NumberRecord> record(handle);
+    ovel::LocalLock<NumberRecord> record(handle);
     numbers.push_back(record->number);
     handle = record->link.next;
   }
@@ -39,12 +44,17 @@ std::vector<int> ChainNumbers(RecordChain chain) {
 
 // The Book record behind a Client, read under a lock.
 std::string BookPathOf(Client* client) {
-  LocalLock<Book> book(client->book);
+  ovel::LocalLock<Book> book(client->book);
   return book->path;
 }
 
+std::string BookKeyOf(Client* client) {
+  ovel::LocalLock<Book> book(client->book);
+  return book->key;
+}
+
 int ClientCountOf(Client* client) {
-  LocalLock<Book> book(client->book);
+  ovel::LocalLock<Book> book(client->book);
   return book->clientCount;
 }
 
@@ -189,10 +199,11 @@ TEST_F(FrameTest, ClientsOfOneDirectoryShareOneBook) {
   EXPECT_EQ(relative->book, absolute->book);
   EXPECT_EQ(ClientCountOf(relative), 4);
   std::string expected = (std::filesystem::path(dir.path()) / "books").string() + kSep;
+  EXPECT_EQ(BookPathOf(relative), expected);  // the file is named as the caller spelt it
 #if defined(_WIN32)
   for (char& c : expected) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
 #endif
-  EXPECT_EQ(BookPathOf(relative), expected);
+  EXPECT_EQ(BookKeyOf(relative), expected);
 
   OvelTerminate(trailing);
   OvelTerminate(dotted);
@@ -210,7 +221,7 @@ TEST_F(FrameTest, LastClientTakesItsBookAlongAndANewOneStartsFresh) {
   Client* again = Open(dir.path());
   EXPECT_EQ(ClientCountOf(again), 1);
   {
-    LocalLock<Book> book(again->book);
+    ovel::LocalLock<Book> book(again->book);
     EXPECT_EQ(book->nextId, 1);
     EXPECT_EQ(book->loadCount, 0);
   }
@@ -298,3 +309,45 @@ TEST_F(FrameTest, FailedInitializationStaysCounted) {
   ProcessContextTerm();
   EXPECT_FALSE(ProcessContextExists());
 }
+
+#if defined(_WIN32)
+// Directory names in a double-byte code page (932, Japanese): run with
+// OVEL_CODE_PAGE=932 and a locale that makes it the ANSI code page.
+TEST_F(FrameTest, DoubleByteDirectoryNamesKeepTheirTrailBytes) {
+  const char* wanted = getenv("OVEL_CODE_PAGE");
+  if (!wanted || GetACP() != static_cast<UINT>(atoi(wanted))) {
+    if (wanted) FAIL() << "the ANSI code page is " << GetACP() << ", not " << wanted;
+    GTEST_SKIP() << "needs OVEL_CODE_PAGE=932 and a Japanese locale";
+  }
+  ScratchDir dir;
+  std::string base = dir.path() + "\\";
+  const std::string so = base + "\x83\x5C";        // ソ: its trail byte is a backslash
+  const std::string di = base + "abc\x83\x61";     // ヂ: its trail byte is 'a'
+  const std::string decoy = base + "abc\x83\x41";  // ア: what byte-wise upper casing makes of it
+  for (const std::string& made : {so, di, decoy})
+    ASSERT_TRUE(CreateDirectoryA(made.c_str(), nullptr)) << made << " " << GetLastError();
+  auto bookIn = [](const std::string& directory) {
+    return GetFileAttributesA((directory + "\\ADDRBOOK.DAT").c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
+
+  for (const std::string& spelling : {so, so + "\\"}) {
+    Client* client = Open(spelling);
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(BookPathOf(client), so + "\\");
+    OvelTerminate(client);
+  }
+  Client* client = Open(so);
+  ASSERT_EQ(OvelAddItem(client, "Ann Lee", "ann@x", nullptr), 1);
+  EXPECT_TRUE(bookIn(so));
+  OvelTerminate(client);
+
+  Client* lower = Open(di);
+  Client* upper = Open(base + "ABC\x83\x61");  // differs in ASCII case only
+  EXPECT_EQ(lower->book, upper->book);
+  ASSERT_EQ(OvelAddItem(upper, "Bo Bell", "bo@x", nullptr), 1);
+  EXPECT_TRUE(bookIn(di));
+  EXPECT_FALSE(bookIn(decoy));
+  OvelTerminate(lower);
+  OvelTerminate(upper);
+}
+#endif
