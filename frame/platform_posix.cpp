@@ -133,17 +133,6 @@ ProcessId PlatformCurrentProcess() {
   return static_cast<ProcessId>(gProcessId);
 }
 
-int PlatformCompareNoCase(const char* a, const char* b) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  for (;; ++x, ++y) {
-    int cx = (*x >= 'A' && *x <= 'Z') ? *x + ('a' - 'A') : *x;
-    int cy = (*y >= 'A' && *y <= 'Z') ? *y + ('a' - 'A') : *y;
-    if (cx != cy) return cx < cy ? -1 : 1;
-    if (cx == 0) return 0;
-  }
-}
-
 bool PlatformEqual(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
 bool PlatformIsSeparator(char c) { return c == '/'; }

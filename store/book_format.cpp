@@ -106,14 +106,11 @@ uint8_t* PutWord(uint8_t* out, uint16_t word) {
   return out + 2;
 }
 
-// Drops the member ids that name no entry of the list: a new entry could
-// otherwise take such an id and join the group unasked.
-void DropDanglingMembers(Entry* list) {
-  bool named[kFileIdMask + 1] = {};
-  for (const Entry* entry = list; entry; entry = entry->next) named[EntryId(entry)] = true;
-  for (Entry* entry = list; entry; entry = entry->next) {
-    if (!IsGroup(entry)) continue;
-    uint16_t* members = entry->members;
+// Drops from `groups` the member ids that are not `named`: a new entry
+// could otherwise take such an id and join a group unasked.
+void DropDanglingMembers(Entry* const* groups, unsigned count, const bool* named) {
+  for (unsigned g = 0; g < count; ++g) {
+    uint16_t* members = groups[g]->members;
     uint16_t kept = 0;
     for (unsigned i = 1; i <= members[0]; ++i) {
       if (members[i] <= kFileIdMask && named[members[i]]) members[++kept] = members[i];
@@ -135,6 +132,9 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   Entry* previous = nullptr;    // the last of them
   Entry* outOfOrder = nullptr;  // the later records, newest first
   uint16_t highestId = 0;
+  bool named[kFileIdMask + 1] = {};  // the ids the records bear
+  Entry* groups[kFileIdMask];        // the groups read
+  unsigned groupCount = 0;
   for (uint16_t i = 0; i < count; ++i) {
     Entry* entry = nullptr;
     uint16_t id = 0;
@@ -144,6 +144,8 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
       return status;
     }
     if (id > highestId) highestId = id;
+    named[id] = true;
+    if (IsGroup(entry)) groups[groupCount++] = entry;
     if (!head) {
       head = entry;
       previous = entry;
@@ -156,7 +158,7 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
     }
   }
   if (outOfOrder) head = MergeOutOfOrder(head, outOfOrder);
-  DropDanglingMembers(head);
+  DropDanglingMembers(groups, groupCount, named);
   out->entries = head;
   out->entryCount = count;
   out->highestId = highestId;
