@@ -79,6 +79,47 @@ contains "bad.csv:3: the name is empty" "the line of a refused row"
 contains "bad.csv:4: the name is longer than 24 characters" "the reason of a refused row"
 contains "imported 2 of 4 rows" "the count of rows that went in"
 
+# Arguments are converted from the locale's encoding however LANG is
+# spelt (C: valid UTF-8 is taken as UTF-8); the book holds cp1252.
+for locale in "LANG=C" "LANG=" "LANG=C.UTF-8" "LC_ALL=en_US.utf-8" "LC_ALL=C.utf8"; do
+  dir="$work/locale-$(echo "$locale" | tr -c 'a-zA-Z0-9\n' _)"
+  mkdir "$dir"
+  expect 0 "add under $locale" -- env -u LANG -u LC_ALL $locale "$tool" -d "$dir" add "José Müller" j@x
+  if grep -q "$(printf 'Jos\351 M\374ller')" "$dir/ADDRBOOK.DAT"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: under $locale the book does not hold cp1252 text"; fi
+done
+expect 1 "bytes of no known encoding" -- env LANG=C "$tool" -d "$dir" add "$(printf 'Zo\353 Zed')" z@x
+contains "not valid UTF-8" "unconverted bytes are refused"
+ADDRBOOK_ENCODING=latin1 expect 1 "the book's encoding from the environment" -- "$tool" -d "$dir" add "Euro €" x
+contains "cannot be stored in latin1" "ADDRBOOK_ENCODING names the book's encoding"
+
+# Text from a book never drives the terminal; colour only where it may.
+mkdir "$work/escape"
+expect 0 "a comment with an escape" -- "$tool" -d "$work/escape" add "Eve Evil" e@x "$(printf 'a\033[31mred')"
+expect 0 "list it" -- "$tool" -d "$work/escape" list
+contains 'a\x1b[31mred' "control characters are shown escaped"
+for setting in "NO_COLOR=1" "TERM=dumb" "TERM=xterm"; do
+  env $setting script -qec "$tool -d $work/escape list" /dev/null > "$work/out" 2>&1
+  bold=$(grep -c "$(printf '\033\\[1m')" "$work/out")
+  want=0
+  [ "$setting" = "TERM=xterm" ] && want=1
+  if [ "$bold" -eq "$want" ] && ! grep -q "$(printf '\033\\[31m')" "$work/out"; then
+    passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: terminal output with $setting"; cat "$work/out"; fi
+done
+
+# Messages name what is wrong.
+expect 2 "an unknown command" -- "$tool" -d "$work/club" frobnicate
+contains "unknown command 'frobnicate'" "the unknown command is named"
+expect 1 "a missing directory" -- "$tool" -d "$work/none" list
+contains "no such directory" "a missing directory is an error"
+expect 0 "a name with a percent sign" -- "$tool" -d "$work/escape" add "100% Pure Co" p@x
+expect 0 "deleted by the name as typed" -- "$tool" -d "$work/escape" delete --name "100% Pure Co"
+if [ "$(id -u)" -eq 0 ]; then as_other="setpriv --reuid=65534 --regid=65534 --clear-groups"; else as_other=""; fi
+chmod 711 "$work" && chmod 755 "$work/escape" && chmod 600 "$work/escape/ADDRBOOK.DAT"
+[ -n "$as_other" ] || chmod 000 "$work/escape/ADDRBOOK.DAT"
+expect 1 "an unreadable book" -- $as_other "$tool" -d "$work/escape" list
+contains "permission denied" "an unreadable book is not called damaged"
+
 # Twenty programs adding at once: every acknowledged entry is in the book.
 mkdir "$work/many"
 pids=""

@@ -1,5 +1,7 @@
 #include "book_access.h"
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 namespace addrbook {
@@ -17,7 +19,12 @@ bool BookAccess::Open() {
 std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
   ViewHandle view = OvelInitView(client_, groups ? 1 : 0);
   if (!view) {
-    Fail("the book cannot be read (damaged, or not a book file)");
+    // Tell a book the caller may not read from a damaged one.
+    std::filesystem::path file = std::filesystem::path(directory_) / "ADDRBOOK.DAT";
+    std::error_code ignored;
+    bool unreadable = std::filesystem::exists(file, ignored) && !std::ifstream(file).is_open();
+    Fail(unreadable ? "ADDRBOOK.DAT: permission denied"
+                    : "the book cannot be read (damaged, or not a book file)");
     return std::nullopt;
   }
   std::vector<Entry> entries;

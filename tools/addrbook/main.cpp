@@ -2,6 +2,7 @@
 // the public header and the shared library, as any caller would.
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -28,18 +29,64 @@ constexpr size_t kMaxEntries = 4095;
 
 struct Settings {
   std::string directory;
-  Encoding encoding = Encoding::kCp1252;
-  bool utf8Arguments = false;  // arguments and terminal text are UTF-8
+  Encoding encoding = Encoding::kCp1252;          // of the book's text
+  LocaleEncoding locale = LocaleEncoding::kUtf8;  // of arguments and the terminal
 };
 
 // An argument in the book's encoding; nullopt (reported) when it cannot be.
+// No byte is stored that was not converted from a known encoding.
 std::optional<std::string> BookText(const Settings& settings, const BookAccess& book,
                                     const std::string& argument) {
-  if (!settings.utf8Arguments) return argument;
+  std::string utf8 = argument;
+  if (settings.locale == LocaleEncoding::kLatin1) utf8 = ToUtf8(argument, Encoding::kLatin1);
+  if (settings.locale == LocaleEncoding::kCp1252) utf8 = ToUtf8(argument, Encoding::kCp1252);
+  if (settings.locale == LocaleEncoding::kOther) {
+    for (char c : argument) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        book.Fail("the locale's encoding is not one addrbook can convert; use a UTF-8 locale");
+        return std::nullopt;
+      }
+    }
+  }
   std::string error;
-  std::optional<std::string> text = FromUtf8(argument, settings.encoding, &error);
+  std::optional<std::string> text = FromUtf8(utf8, settings.encoding, &error);
   if (!text) book.Fail(error);
   return text;
+}
+
+// Output is UTF-8, unless the terminal's encoding is the book's own.
+bool Utf8Output(const Settings& settings) {
+  return !((settings.locale == LocaleEncoding::kLatin1 && settings.encoding == Encoding::kLatin1) ||
+           (settings.locale == LocaleEncoding::kCp1252 && settings.encoding == Encoding::kCp1252));
+}
+
+// A name as the book shows it: "%" joins surname words and shows as a space.
+std::string DisplayName(std::string name) {
+  for (char& c : name) {
+    if (c == '%') c = ' ';
+  }
+  return name;
+}
+
+// Names of the subcommands, to name an unknown one in a message.
+constexpr const char* kCommands[] = {"list", "add", "delete", "expand", "export", "import"};
+
+// The first argument that is neither an option nor an option's value, when
+// it names no command.
+std::optional<std::string> UnknownCommand(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "-d" || arg == "--directory" || arg == "--encoding") {
+      ++i;
+      continue;
+    }
+    if (arg.empty() || arg[0] == '-') continue;
+    for (const char* command : kCommands) {
+      if (arg == command) return std::nullopt;
+    }
+    return arg;
+  }
+  return std::nullopt;
 }
 
 // Why an entry cannot be added, or "" when it can.
@@ -61,8 +108,8 @@ std::string Render(const std::vector<Entry>& entries, const std::string& format,
   options.showIndex = showIndex;
   if (format == "json") return JsonText(entries, options);
   if (format == "csv") return CsvText(entries, options);
-  options.utf8 = settings.utf8Arguments;
-  options.highlight = IsTerminal(stdout);
+  options.utf8 = Utf8Output(settings);
+  options.highlight = MayHighlight(stdout);
   options.columns = TerminalColumns();
   return TableText(entries, options);
 }
@@ -199,18 +246,38 @@ int main(int argc, char** argv) {
       app.add_subcommand("import", "Add the rows of a UTF-8 CSV file (name,address,comment)");
   importer->add_option("FILE", importPath, "CSV file with a header line")->required();
 
+  if (std::optional<std::string> unknown = UnknownCommand(argc, argv)) {
+    std::cerr << "addrbook: unknown command '" << *unknown
+              << "' (commands: list, add, delete, expand, export, import)\n";
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? 0 : 2;
   }
-  settings.encoding = *ParseEncoding(encodingName);
-  settings.utf8Arguments = TerminalIsUtf8();
+  // The book's encoding: --encoding, else $ADDRBOOK_ENCODING, else cp1252.
+  const char* encodingFromEnvironment = std::getenv("ADDRBOOK_ENCODING");
+  if (!app.count("--encoding") && encodingFromEnvironment && *encodingFromEnvironment) {
+    encodingName = encodingFromEnvironment;
+  }
+  std::optional<Encoding> encoding = ParseEncoding(encodingName);
+  if (!encoding) {
+    std::cerr << "addrbook: unknown encoding '" << encodingName << "' (cp1252, latin1, utf8)\n";
+    return 2;
+  }
+  settings.encoding = *encoding;
+  settings.locale = TerminalEncoding();
   if (settings.directory.empty()) {
     const char* fromEnvironment = std::getenv("ADDRBOOK_DIR");
     settings.directory = fromEnvironment && *fromEnvironment ? fromEnvironment : ".";
   }
   BookAccess book(settings.directory);
+  std::error_code ignored;
+  if (!std::filesystem::exists(settings.directory, ignored)) return book.Fail("no such directory");
+  if (!std::filesystem::is_directory(settings.directory, ignored)) {
+    return book.Fail("not a directory");
+  }
   if (!book.Open()) return 1;
 
   if (list->parsed()) {
@@ -246,8 +313,9 @@ int main(int argc, char** argv) {
       auto wanted = BookText(settings, book, byName);
       if (!wanted) return 1;
       std::vector<Entry> matches;
+      // The name in its stored form ("%") or as the book shows it.
       for (const Entry& e : *entries) {
-        if (e.name == *wanted) matches.push_back(e);
+        if (e.name == DisplayName(*wanted)) matches.push_back(e);
       }
       if (matches.empty()) return book.Fail("no entry is named " + byName);
       if (matches.size() > 1) {
@@ -264,7 +332,10 @@ int main(int argc, char** argv) {
     bool deleted = view && OvelDeleteViewItem(view, target) == 1;
     if (view) OvelFreeView(view);
     if (!deleted) return book.Fail("the deletion could not be saved (is the directory writable?)");
-    std::cout << "deleted " << ToUtf8((*entries)[target].name, settings.encoding) << "\n";
+    OutputOptions shown;
+    shown.encoding = settings.encoding;
+    shown.utf8 = Utf8Output(settings);
+    std::cout << "deleted " << ShownText((*entries)[target].name, shown) << "\n";
     return 0;
   }
   if (expand->parsed()) {

@@ -12,7 +12,7 @@ namespace addrbook {
 namespace {
 
 std::string Shown(const std::string& text, const OutputOptions& options) {
-  return options.utf8 ? ToUtf8(text, options.encoding) : text;
+  return ShownText(text, options);
 }
 
 size_t Width(const std::string& text, const OutputOptions& options) {
@@ -60,6 +60,28 @@ nlohmann::json EntryJson(const Entry& e, Encoding encoding, bool withIndex) {
 
 }  // namespace
 
+std::string ShownText(const std::string& text, const OutputOptions& options) {
+  std::string converted = options.utf8 ? ToUtf8(text, options.encoding) : text;
+  std::string out;
+  for (size_t i = 0; i < converted.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(converted[i]);
+    // C0 controls and DEL; C1 controls, as UTF-8 (C2 80-9F) or as latin1 bytes.
+    bool c1 = options.utf8 ? c == 0xC2 && i + 1 < converted.size() &&
+                                 static_cast<unsigned char>(converted[i + 1]) <= 0x9F &&
+                                 static_cast<unsigned char>(converted[i + 1]) >= 0x80
+                           : options.encoding == Encoding::kLatin1 && c >= 0x80 && c <= 0x9F;
+    if (c < 0x20 || c == 0x7F || c1) {
+      if (c1 && options.utf8) c = static_cast<unsigned char>(converted[++i]);
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    } else {
+      out += converted[i];
+    }
+  }
+  return out;
+}
+
 std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options) {
   size_t nameWidth = 4, addressWidth = 7;
   for (const Entry& e : entries) {
@@ -99,9 +121,6 @@ std::string TableText(const std::vector<Entry>& entries, const OutputOptions& op
                 addressWidth, options);
     if (!e.comment.empty()) {
       std::string comment = Shown(e.comment, options);
-      for (char& c : comment) {
-        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-      }
       size_t used = fixed + nameWidth + 2 + addressWidth + 2;
       if (options.columns > 0 && static_cast<size_t>(options.columns) > used) {
         comment = Cut(comment, static_cast<size_t>(options.columns) - used - 1, options);

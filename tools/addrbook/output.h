@@ -17,6 +17,11 @@ struct OutputOptions {
   int columns = 0;         // fit the table to this width; 0: no limit
 };
 
+// Book text as a terminal or a table shows it: in the output's encoding,
+// with control characters escaped ("\x1b"), so that text from a book can
+// never drive the terminal.
+std::string ShownText(const std::string& text, const OutputOptions& options);
+
 std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options);
 std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options);
 std::string JsonText(const std::vector<Entry>& entries, const OutputOptions& options);

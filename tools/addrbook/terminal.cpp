@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
 #else
+#include <langinfo.h>
+#include <locale.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -37,16 +40,55 @@ int TerminalColumns() {
   return columns && std::atoi(columns) > 0 ? std::atoi(columns) : 80;
 }
 
-bool TerminalIsUtf8() {
-#if defined(_WIN32)
-  return GetConsoleOutputCP() == CP_UTF8;
-#else
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return std::strstr(value, "UTF-8") || std::strstr(value, "utf8");
+namespace {
+
+// Codeset names compared as people spell them: in any case, with or without
+// "-" and "_".
+std::string Folded(const char* name) {
+  std::string folded;
+  for (; *name; ++name) {
+    if (*name == '-' || *name == '_') continue;
+    folded += *name >= 'A' && *name <= 'Z' ? static_cast<char>(*name + 32) : *name;
   }
-  return false;
+  return folded;
+}
+
+bool SameName(const char* a, const char* b) { return Folded(a) == Folded(b); }
+
+}  // namespace
+
+LocaleEncoding TerminalEncoding() {
+#if defined(_WIN32)
+  UINT page = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetACP();
+  if (page == CP_UTF8) return LocaleEncoding::kUtf8;
+  if (page == 1252) return LocaleEncoding::kCp1252;
+  if (page == 28591) return LocaleEncoding::kLatin1;
+  return LocaleEncoding::kOther;
+#else
+  // The standard way: the locale the environment names, and its codeset
+  // ("UTF-8" however LANG spells it).
+  setlocale(LC_ALL, "");
+  const char* codeset = nl_langinfo(CODESET);
+  if (!codeset) return LocaleEncoding::kPlain;
+  if (SameName(codeset, "UTF8")) return LocaleEncoding::kUtf8;
+  if (SameName(codeset, "ANSI_X3.4-1968") || SameName(codeset, "ASCII") ||
+      SameName(codeset, "US-ASCII")) {
+    return LocaleEncoding::kPlain;
+  }
+  if (SameName(codeset, "ISO-8859-1") || SameName(codeset, "ISO8859-1")) {
+    return LocaleEncoding::kLatin1;
+  }
+  if (SameName(codeset, "CP1252") || SameName(codeset, "WINDOWS-1252")) {
+    return LocaleEncoding::kCp1252;
+  }
+  return LocaleEncoding::kOther;
 #endif
+}
+
+bool MayHighlight(FILE* stream) {
+  const char* noColor = std::getenv("NO_COLOR");
+  const char* term = std::getenv("TERM");
+  return IsTerminal(stream) && !(noColor && *noColor) && !(term && std::strcmp(term, "dumb") == 0);
 }
 
 }  // namespace addrbook

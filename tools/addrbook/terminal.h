@@ -8,7 +8,18 @@ namespace addrbook {
 bool IsTerminal(FILE* stream);
 // Columns of the terminal on standard output, or 0 when it is not one.
 int TerminalColumns();
-// True when the locale asks for UTF-8 output.
-bool TerminalIsUtf8();
+// The encoding of arguments and terminal text, from the locale
+// (setlocale and nl_langinfo(CODESET); the console's code page on Windows).
+enum class LocaleEncoding {
+  kUtf8,
+  kPlain,  // the C or POSIX locale: ASCII, and UTF-8 where arguments are valid UTF-8
+  kLatin1,
+  kCp1252,
+  kOther,  // only ASCII can be trusted
+};
+LocaleEncoding TerminalEncoding();
+// True when bold text may be written: a terminal, NO_COLOR unset, TERM not
+// "dumb".
+bool MayHighlight(FILE* stream);
 
 }  // namespace addrbook
