@@ -21,10 +21,11 @@ int main(void) {
     fprintf(stderr, "the ANSI code page is %u, not 1252\n", GetACP());
     return 1;
   }
-  printf("// Sort weights of the bytes of code page 1252, as lstrcmpiA weighs them:\n"
-         "// {primary weights, diacritic weights, case weights, count of primary\n"
-         "// weights, special weight}.  Written by\n"
-         "// scripts/sort-weights/generate_sort_weights.c; do not edit.\n");
+  printf(
+      "// Sort weights of the bytes of code page 1252, as lstrcmpiA weighs them:\n"
+      "// {primary weights, diacritic weights, case weights, count of primary\n"
+      "// weights, special weight}.  Written by\n"
+      "// scripts/sort-weights/generate_sort_weights.c; do not edit.\n");
   for (int byte = 0; byte < 256; ++byte) {
     unsigned short primary[2] = {0, 0};
     unsigned char diacritic[2] = {2, 2}, letterCase[2] = {2, 2};
