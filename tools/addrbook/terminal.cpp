@@ -40,6 +40,7 @@ int TerminalColumns() {
   return columns && std::atoi(columns) > 0 ? std::atoi(columns) : 80;
 }
 
+#if !defined(_WIN32)
 namespace {
 
 // Codeset names compared as people spell them: in any case, with or without
@@ -56,6 +57,7 @@ std::string Folded(const char* name) {
 bool SameName(const char* a, const char* b) { return Folded(a) == Folded(b); }
 
 }  // namespace
+#endif
 
 LocaleEncoding TerminalEncoding() {
 #if defined(_WIN32)
