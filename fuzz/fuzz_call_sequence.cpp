@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "frame/platform.h"
 #include "fuzz_support.h"
 
 using namespace ovel_fuzz;
@@ -34,15 +35,10 @@ std::string Display(std::string name) {
   return name;
 }
 
+// The order of keys is the platform's (lstrcmpiA's on code page 1252,
+// which sort_order_test checks); the model places entries by it.
 int CompareNoCase(const std::string& a, const std::string& b) {
-  for (size_t i = 0;; ++i) {
-    int x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
-    int y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
-    if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-    if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-    if (x != y) return x < y ? -1 : 1;
-    if (x == 0) return 0;
-  }
+  return ovel::PlatformCompareNoCase(a.c_str(), b.c_str());
 }
 
 std::string Key(const std::string& name) { return Display(name).substr(SurnameOffset(name)); }
