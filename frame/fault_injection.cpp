@@ -1,5 +1,8 @@
 #include "frame/fault_injection.h"
 
+#include <map>
+#include <utility>
+
 namespace ovel {
 namespace {
 
@@ -8,6 +11,11 @@ long gCalls[kPoints];
 long gArmedAt[kPoints];  // call number that fails; 0 when disarmed
 long gCallsAll;
 long gArmedAllAt;
+
+bool gRecording;
+std::vector<RecordedFileOp> gRecorded;
+std::map<intptr_t, std::string> gOpenedFiles;
+bool gSkipFlushes;
 
 }  // namespace
 
@@ -41,5 +49,36 @@ void FaultReset() {
 
 long FaultCalls(FaultPoint point) { return gCalls[static_cast<int>(point)]; }
 long FaultCallsAll() { return gCallsAll; }
+
+void StartRecordingFileOps() {
+  gRecorded.clear();
+  gRecording = true;
+}
+
+std::vector<RecordedFileOp> StopRecordingFileOps() {
+  gRecording = false;
+  return std::move(gRecorded);
+}
+
+void RecordFileOp(FileOp op, const char* path, const char* target) {
+  if (gRecording) gRecorded.push_back({op, path, target ? target : "", ""});
+}
+
+void RecordFileOpOn(FileOp op, intptr_t file, const void* bytes, size_t size) {
+  if (!gRecording) return;
+  auto opened = gOpenedFiles.find(file);
+  std::string path = opened == gOpenedFiles.end() ? "" : opened->second;
+  std::string data = bytes ? std::string(static_cast<const char*>(bytes), size) : std::string();
+  gRecorded.push_back({op, path, "", data});
+  if (op == FileOp::kClose && opened != gOpenedFiles.end()) gOpenedFiles.erase(opened);
+}
+
+void RecordOpenedFile(intptr_t file, const char* path) {
+  gOpenedFiles[file] = path;
+  RecordFileOp(FileOp::kCreate, path);
+}
+
+void SkipFileFlushes(bool skip) { gSkipFlushes = skip; }
+bool FileFlushesSkipped() { return gSkipFlushes; }
 
 }  // namespace ovel

@@ -1,7 +1,16 @@
 // Fault injection for test builds: makes the Nth call of a platform service
-// fail.  Without OVEL_FAULT_INJECTION nothing ever fails on purpose and the
-// checks compile away.
+// fail, and records the file-system calls of a save.  Without
+// OVEL_FAULT_INJECTION nothing ever fails on purpose, nothing is recorded
+// and the hooks compile away.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(OVEL_FAULT_INJECTION)
+#include <string>
+#include <vector>
+#endif
 
 namespace ovel {
 
@@ -17,7 +26,41 @@ enum class FaultPoint {
   kCount
 };
 
+// A file-system call that changes what the storage may keep.
+enum class FileOp {
+  kCreate,          // path: a new, empty file
+  kWrite,           // path, bytes: appended
+  kFlush,           // path: the file's data flushed
+  kClose,           // path
+  kRename,          // path -> target, replacing target
+  kLink,            // path -> target, a second name
+  kUnlink,          // path
+  kFlushDirectory,  // path: the directory's names flushed
+};
+
 #if defined(OVEL_FAULT_INJECTION)
+struct RecordedFileOp {
+  FileOp op;
+  std::string path;
+  std::string target;
+  std::string bytes;
+};
+
+// Starts recording file-system calls (and forgets earlier ones).
+void StartRecordingFileOps();
+// Stops recording and returns what was recorded.
+std::vector<RecordedFileOp> StopRecordingFileOps();
+// Records a call on a path, or on an open file (by the path it was
+// created at).
+void RecordFileOp(FileOp op, const char* path, const char* target = nullptr);
+void RecordFileOpOn(FileOp op, intptr_t file, const void* bytes = nullptr, size_t size = 0);
+// Remembers the path of a file the library created.
+void RecordOpenedFile(intptr_t file, const char* path);
+// A deliberately broken save for the crash-state tests: file flushes are
+// skipped (and reported as done).
+void SkipFileFlushes(bool skip);
+bool FileFlushesSkipped();
+
 // True when this call of `point` is the one armed to fail.
 bool FaultTrips(FaultPoint point);
 // Makes the nth call of `point` from now on fail (1 is the next call).
@@ -31,6 +74,10 @@ long FaultCalls(FaultPoint point);
 long FaultCallsAll();
 #else
 inline bool FaultTrips(FaultPoint) { return false; }
+inline void RecordFileOp(FileOp, const char*, const char* = nullptr) {}
+inline void RecordFileOpOn(FileOp, intptr_t, const void* = nullptr, size_t = 0) {}
+inline void RecordOpenedFile(intptr_t, const char*) {}
+inline bool FileFlushesSkipped() { return false; }
 #endif
 
 }  // namespace ovel

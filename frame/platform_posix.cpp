@@ -314,6 +314,7 @@ bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pat
   memcpy(pathOut + length, kPattern, sizeof kPattern);
   int fd = mkostemp(pathOut, O_CLOEXEC);
   if (fd < 0) return false;
+  RecordOpenedFile(fd, pathOut);
   // mkostemp makes the file private and the caller's; it takes the owner
   // and mode of the file it will replace, or the mode a plain creation
   // would give it.  An ordinary user cannot give a file away, and may only
@@ -345,17 +346,26 @@ bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
+  RecordFileOpOn(FileOp::kWrite, file, buffer, size);
   return true;
 }
 
 bool PlatformFlush(FileRef file) {
   if (FaultTrips(FaultPoint::kFlush)) return false;
-  return fsync(static_cast<int>(file)) == 0;
+  if (FileFlushesSkipped()) return true;
+  if (fsync(static_cast<int>(file)) != 0) return false;
+  RecordFileOpOn(FileOp::kFlush, file);
+  return true;
 }
 
-bool PlatformClose(FileRef file) { return close(static_cast<int>(file)) == 0; }
+bool PlatformClose(FileRef file) {
+  RecordFileOpOn(FileOp::kClose, file);
+  return close(static_cast<int>(file)) == 0;
+}
 
-void PlatformRemove(const char* path) { unlink(path); }
+void PlatformRemove(const char* path) {
+  if (unlink(path) == 0) RecordFileOp(FileOp::kUnlink, path);
+}
 
 bool PlatformMayReplace(const char* target) {
   // The check an open for writing would make, with the effective ids.
@@ -379,6 +389,7 @@ bool FlushDirectory(const char* directory) {
   // opened to flush; the rename is done and the system writes it in time.
   if (fd < 0) return errno == EACCES;
   bool flushed = fsync(fd) == 0;
+  if (flushed) RecordFileOp(FileOp::kFlushDirectory, directory);
   // Some file systems cannot flush a directory, and say so; that is no
   // failure of the save.  An I/O error is.
   if (!flushed && (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)) flushed = true;
@@ -391,9 +402,14 @@ bool FlushDirectory(const char* directory) {
 void PlatformRemoveStaleFiles(const char* directory) {
   DIR* listing = opendir(directory);
   if (!listing) return;
-  int fd = dirfd(listing);
+  char path[kPathMax];
+  size_t length = strlen(directory);
   while (struct dirent* entry = readdir(listing)) {
-    if (IsSaveLeftover(entry->d_name)) unlinkat(fd, entry->d_name, 0);
+    if (!IsSaveLeftover(entry->d_name) || length + strlen(entry->d_name) + 1 > sizeof path)
+      continue;
+    memcpy(path, directory, length);
+    memcpy(path + length, entry->d_name, strlen(entry->d_name) + 1);
+    PlatformRemove(path);
   }
   closedir(listing);
 }
@@ -480,20 +496,22 @@ bool PlatformReplaceDurably(const char* source, const char* target, const char* 
     backup[length + 1] = '\0';
     haveBackup = link(target, backup) == 0;
     targetMissing = !haveBackup && errno == ENOENT;
+    if (haveBackup) RecordFileOp(FileOp::kLink, target, backup);
   }
   if (FaultTrips(FaultPoint::kRename) || rename(source, target) != 0) {
-    if (haveBackup) unlink(backup);
+    if (haveBackup) PlatformRemove(backup);
     return false;
   }
+  RecordFileOp(FileOp::kRename, source, target);
   if (!FlushDirectory(directory)) {
     if (haveBackup) {
-      rename(backup, target);
+      if (rename(backup, target) == 0) RecordFileOp(FileOp::kRename, backup, target);
     } else if (targetMissing) {
-      unlink(target);
+      PlatformRemove(target);
     }
     return false;
   }
-  if (haveBackup) unlink(backup);
+  if (haveBackup) PlatformRemove(backup);
   return true;
 }
 
