@@ -209,6 +209,7 @@ bool PlatformCreateUnique(const char* directory, const char*, char* pathOut, Fil
         CreateFileA(pathOut, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       *file = reinterpret_cast<FileRef>(handle);
+      RecordOpenedFile(*file, pathOut);
       return true;
     }
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
@@ -229,15 +230,22 @@ bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
     }
     done += written;
   }
+  RecordFileOpOn(FileOp::kWrite, file, buffer, size);
   return true;
 }
 
 bool PlatformFlush(FileRef file) {
   if (FaultTrips(FaultPoint::kFlush)) return false;
-  return FlushFileBuffers(AsHandle(file)) != 0;
+  if (FileFlushesSkipped()) return true;
+  if (!FlushFileBuffers(AsHandle(file))) return false;
+  RecordFileOpOn(FileOp::kFlush, file);
+  return true;
 }
 
-bool PlatformClose(FileRef file) { return CloseHandle(AsHandle(file)) != 0; }
+bool PlatformClose(FileRef file) {
+  RecordFileOpOn(FileOp::kClose, file);
+  return CloseHandle(AsHandle(file)) != 0;
+}
 
 bool PlatformMayReplace(const char* target) {
   // Wine does not refuse to replace a read-only file; Windows does.
@@ -246,14 +254,6 @@ bool PlatformMayReplace(const char* target) {
 }
 
 namespace {
-
-// The name under which a replace keeps the replaced file until the
-// replacement is durable: the temporary file's, ending in ".OLD".
-void BackupName(const char* source, char* backup) {
-  size_t length = strlen(source);
-  memcpy(backup, source, length + 1);
-  if (length >= 4) memcpy(backup + length - 4, ".OLD", 5);
-}
 
 // Retries an operation that an indexer or a virus scanner holding the file
 // open for a moment may refuse.
@@ -266,57 +266,56 @@ bool Retried(Operation operation) {
   }
 }
 
-bool MoveDurably(const char* source, const char* target) {
-  return Retried([&] {
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-  });
-}
-
-bool FlushFile(const char* path) {
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  bool flushed = FlushFileBuffers(handle) != 0;
-  CloseHandle(handle);
-  return flushed;
+// Gives `file` the attributes and the security (owner, group and access
+// list, as far as the caller may set them) of `like`, which it is about to
+// replace.
+void TakeAttributesAndSecurity(const char* file, const char* like) {
+  DWORD attributes = GetFileAttributesA(like);
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kept)) {
+    SetFileAttributesA(file, attributes & kept);
+  }
+  alignas(8) char descriptor[4096];
+  DWORD needed = 0;
+  SECURITY_INFORMATION all =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (GetFileSecurityA(like, all, descriptor, sizeof descriptor, &needed) &&
+      !SetFileSecurityA(file, all, descriptor)) {
+    SetFileSecurityA(file, DACL_SECURITY_INFORMATION, descriptor);
+  }
 }
 
 }  // namespace
 
-bool PlatformReplaceDurably(const char* source, const char* target, const char*) {
+bool PlatformReplaceDurably(const char* source, const char* target, const char* directory) {
   if (FaultTrips(FaultPoint::kRename)) return false;
-  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return MoveDurably(source, target);
-  // ReplaceFileA gives the new file the attributes and security of the one
-  // it replaces.  The replaced file is kept under a backup name until the
-  // new one is flushed, so that every failure can put it back.
-  char backup[kPathMax];
-  BackupName(source, backup);
-  bool replaced = Retried([&] {
-    return ReplaceFileA(target, source, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                        nullptr) != 0;
+  // One move replaces the book, and MOVEFILE_WRITE_THROUGH returns once it
+  // is on disk: a crash leaves the old book or the new one.  (ReplaceFileA
+  // would keep attributes and security itself, but it moves the old book
+  // aside and the new one in as two steps, between which a crash leaves
+  // no book.)
+  TakeAttributesAndSecurity(source, target);
+  bool moved = Retried([&] {
+    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   });
-  if (!replaced) {
-    // Only here has the book moved to the backup name without the new file
-    // taking its place.
-    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveDurably(backup, target);
-    return false;
+  if (moved) {
+    RecordFileOp(FileOp::kRename, source, target);
+    RecordFileOp(FileOp::kFlushDirectory, directory);
   }
-  if (!FlushFile(target)) {
-    MoveDurably(backup, target);
-    return false;
-  }
-  DeleteFileA(backup);
-  return true;
+  return moved;
 }
 
-void PlatformRemove(const char* path) { DeleteFileA(path); }
+void PlatformRemove(const char* path) {
+  if (DeleteFileA(path)) RecordFileOp(FileOp::kUnlink, path);
+}
 
 namespace {
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 // "OVL", five hex digits, and ".TMP" (a temporary file) or ".OLD" (the
-// book a replace kept aside).
+// book an earlier version kept aside during a replace).
 bool IsSaveLeftover(const char* name) {
   if (strlen(name) != 12 || memcmp(name, "OVL", 3) != 0) return false;
   for (int i = 3; i < 8; ++i) {
@@ -339,7 +338,7 @@ void PlatformRemoveStaleFiles(const char* directory) {
   do {
     if (IsSaveLeftover(found.cFileName)) {
       memcpy(path + length, found.cFileName, 13);
-      DeleteFileA(path);
+      PlatformRemove(path);
     }
   } while (FindNextFileA(search, &found));
   FindClose(search);
