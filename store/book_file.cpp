@@ -102,8 +102,11 @@ bool WriteBookFile(const BookFiles& files, const uint8_t* bytes, uint32_t size) 
   return written;
 }
 
+// In one walk, each entry takes its new id and each group's members are
+// translated through `newIdOfId`, made before the walk from the old ids.
 void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
   for (Entry* entry = book->entries; entry; entry = entry->next) {
+    entry->flags = (entry->flags & kGroupFlag) | entry->newId;
     if (!IsGroup(entry)) continue;
     uint16_t* members = entry->members;
     uint16_t kept = 0;
@@ -112,9 +115,6 @@ void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
       if (newId) members[++kept] = newId;
     }
     members[0] = kept;
-  }
-  for (Entry* entry = book->entries; entry; entry = entry->next) {
-    entry->flags = (entry->flags & kGroupFlag) | entry->newId;
   }
   book->nextId = static_cast<int16_t>(count + 1);
   book->dirty = 0;
@@ -197,18 +197,20 @@ bool SaveBook(Book* book) {
   if (book->lockFile == kNoFile || !files || !PlatformMayReplace(files->file)) return false;
   PlatformRemoveStaleFiles(files->directory);
 
-  uint16_t count = 0;
-  for (Entry* entry = book->entries; entry; entry = entry->next) entry->newId = ++count;
-
-  // New ids by old id; the first entry in list order owns a repeated id.
+  // New ids by old id (the first entry in list order owns a repeated id),
+  // and the size the file can need, in one walk of the list.
   uint16_t* newIdOfId = static_cast<uint16_t*>(AllocBlock((kIdMask + 1) * sizeof(uint16_t)));
   if (!newIdOfId) return false;
+  uint16_t count = 0;
+  uint32_t bound = 0;
   for (Entry* entry = book->entries; entry; entry = entry->next) {
+    entry->newId = ++count;
     if (!newIdOfId[EntryId(entry)]) newIdOfId[EntryId(entry)] = entry->newId;
+    bound += EntrySizeBound(entry);
   }
+  bound += kHeaderSize;
 
   bool saved = false;
-  uint32_t bound = SerializedSizeBound(book->entries);
   if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
     uint32_t size = SerializeBook(book->entries, count, newIdOfId, bytes);
     saved = WriteBookFile(*files, bytes, size);

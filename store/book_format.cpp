@@ -165,15 +165,6 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   return kBookLoaded;
 }
 
-uint32_t SerializedSizeBound(const Entry* list) {
-  size_t size = 3;
-  for (const Entry* entry = list; entry; entry = entry->next) {
-    size += 2 + 1 + entry->nameLength + 1 + entry->commentLength;
-    size += IsGroup(entry) ? 1 + 2u * entry->members[0] : 1 + entry->addressLength;
-  }
-  return static_cast<uint32_t>(size);
-}
-
 uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdOfId, uint8_t* out) {
   uint8_t* at = out;
   *at++ = kFormatByte;

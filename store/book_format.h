@@ -32,8 +32,12 @@ struct ParsedBook {
 // Parses a whole file.  On failure nothing is left allocated.
 BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out);
 
-// Bytes enough to serialize `list`.
-uint32_t SerializedSizeBound(const Entry* list);
+inline constexpr uint32_t kHeaderSize = 3;
+// Bytes enough to serialize one entry.
+inline uint32_t EntrySizeBound(const Entry* entry) {
+  return 2u + 1 + entry->nameLength + 1 + entry->commentLength +
+         (IsGroup(entry) ? 1 + 2u * entry->members[0] : 1u + entry->addressLength);
+}
 
 // Writes `count` entries of `list` with the ids in their newId fields,
 // group members translated through `newIdOfId` (indexed by old id, 0 for an
