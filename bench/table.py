@@ -49,6 +49,19 @@ def main():
     print()
     print("Times in microseconds (medians). Floors: FloorReadCopy for loads, "
           "FloorWriteFsyncRename for saves.")
+    print()
+    # A durable save against the least a durable save can do: write, fsync,
+    # rename, fsync the directory.
+    print("| save / FloorWriteFsyncRenameDirFsync | 16 | 256 | 4095 |")
+    print("|---|---:|---:|---:|")
+    for name in ("AddWithView", "DeleteWithView"):
+        cells = []
+        for s in SIZES:
+            if (name, s) in times and ("FloorWriteFsyncRenameDirFsync", s) in times:
+                cells.append("%.2f" % (times[(name, s)] / times[("FloorWriteFsyncRenameDirFsync", s)]))
+            else:
+                cells.append("")
+        print("| %s | %s |" % (name, " | ".join(cells)))
 
 
 if __name__ == "__main__":
