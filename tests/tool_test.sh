@@ -120,6 +120,21 @@ chmod 711 "$work" && chmod 755 "$work/escape" && chmod 600 "$work/escape/ADDRBOO
 expect 1 "an unreadable book" -- $as_other "$tool" -d "$work/escape" list
 contains "permission denied" "an unreadable book is not called damaged"
 
+# vCard UIDs name entries by what they hold: an unrelated change keeps them.
+mkdir "$work/cards" && cp "$example" "$work/cards/ADDRBOOK.DAT"
+"$tool" -d "$work/cards" export --format vcard | grep '^UID:' | sort > "$work/uids.before"
+"$tool" -d "$work/cards" add "Aaron Aardvark" "+1 555 0100" > /dev/null
+"$tool" -d "$work/cards" export --format vcard > "$work/cards.vcf"
+grep '^UID:' "$work/cards.vcf" | sort > "$work/uids.after"
+if [ -s "$work/uids.before" ] && [ -z "$(comm -23 "$work/uids.before" "$work/uids.after")" ] &&
+   grep -q "TEL;VALUE=text:+1 555 0100" "$work/cards.vcf"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: vCard UIDs changed after an unrelated add"; fi
+if /usr/bin/python3 -c "import vobject" 2>/dev/null; then
+  if /usr/bin/python3 -c "import sys, vobject; list(vobject.readComponents(open(sys.argv[1]).read(), validate=True))" \
+      "$work/cards.vcf"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: python3-vobject refuses the vCard export"; fi
+fi
+
 # Twenty programs adding at once: every acknowledged entry is in the book.
 mkdir "$work/many"
 pids=""

@@ -78,7 +78,19 @@ TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
   EXPECT_EQ(
       VcardText(card),
       "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:x\r\nFN:Mary van Dyke\r\n"
-      "N:van Dyke;Mary;;;\r\nX-ADDRESS:12 Main St\\, Town\r\nNOTE:hi\\;there\r\nEND:VCARD\r\n");
+      "N:van Dyke;Mary;;;\r\nADR:;;12 Main St\\, Town;;;;\r\nNOTE:hi\\;there\r\nEND:VCARD\r\n");
+  // Control characters other than tab are left out of TEXT values.
+  EXPECT_EQ(VcardEscape("a\x1b[31mb\tc\x7f\xc2\x9b"), "a[31mb\tc");
+  const struct {
+    const char* address;
+    const char* property;
+  } kinds[] = {
+      {"ann@example.org", "EMAIL:ann@example.org"},
+      {"+49 (30) 123-456", "TEL;VALUE=text:+49 (30) 123-456"},
+      {"12", "ADR:;;12;;;;"},
+      {"1 Main St; Flat 2", "ADR:;;1 Main St\\; Flat 2;;;;"},
+  };
+  for (const auto& kind : kinds) EXPECT_EQ(AddressProperty(kind.address), kind.property);
   Card group{"urn:uuid:g", true, "Club", "", "", "", "", {"urn:uuid:a", "urn:uuid:b"}};
   EXPECT_EQ(VcardText(group),
             "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nUID:urn:uuid:g\r\nFN:Club\r\n"

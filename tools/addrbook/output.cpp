@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "csv.h"
@@ -34,18 +35,38 @@ std::string Surname(const Entry& e) {
   return e.name.substr(std::min<size_t>(static_cast<size_t>(e.surnameOffset), e.name.size()));
 }
 
-// A URI that names an entry within one export.
-std::string Uid(const Entry& e) {
-  uint64_t hash = 1469598103934665603ull;
-  for (char c : e.name + '\n' + e.address + '\n' + std::to_string(e.index)) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  }
+uint64_t Fnv1a(const std::string& text, uint64_t hash) {
+  for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+// A URI that names an entry by what it holds (a plain entry's name and
+// address, a group's name and comment), so that it stays the same across
+// changes to other entries; `repeat` tells apart entries that hold the
+// same.
+std::string Uid(const Entry& e, int repeat) {
+  std::string content =
+      e.group ? "group\n" + e.name + '\n' + e.comment : "entry\n" + e.name + '\n' + e.address;
+  if (repeat > 0) content += '\n' + std::to_string(repeat);
+  uint64_t high = Fnv1a(content, 1469598103934665603ull);
+  uint64_t low = Fnv1a(content, high ^ 0x9E3779B97F4A7C15ull);
   char text[64];
   std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-4%03x-8%03x-%012llx",
-                static_cast<unsigned>(hash >> 32), static_cast<unsigned>(hash >> 16) & 0xFFFF,
-                static_cast<unsigned>(hash) & 0xFFF, static_cast<unsigned>(e.index) & 0xFFF,
-                static_cast<unsigned long long>(e.index) & 0xFFFFFFFFFFFFull);
+                static_cast<unsigned>(high >> 32), static_cast<unsigned>(high >> 16) & 0xFFFF,
+                static_cast<unsigned>(high) & 0xFFF, static_cast<unsigned>(low >> 48) & 0xFFF,
+                static_cast<unsigned long long>(low) & 0xFFFFFFFFFFFFull);
   return text;
+}
+
+// The UID of every entry, in order.
+std::vector<std::string> Uids(const std::vector<Entry>& entries) {
+  std::map<std::string, int> seen;
+  std::vector<std::string> uids;
+  for (const Entry& e : entries) {
+    std::string key = (e.group ? "g" : "e") + e.name + '\n' + (e.group ? e.comment : e.address);
+    uids.push_back(Uid(e, seen[key]++));
+  }
+  return uids;
 }
 
 nlohmann::json EntryJson(const Entry& e, Encoding encoding, bool withIndex) {
@@ -195,9 +216,10 @@ std::string ExportJson(const std::vector<Entry>& entries, const std::vector<Grou
 std::string ExportVcard(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
                         Encoding encoding) {
   std::string out;
+  std::vector<std::string> uids = Uids(entries);
   for (const Entry& e : entries) {
     Card card;
-    card.uid = Uid(e);
+    card.uid = uids[static_cast<size_t>(&e - entries.data())];
     card.group = e.group;
     card.fullName = ToUtf8(e.name, encoding);
     size_t offset = std::min<size_t>(static_cast<size_t>(e.surnameOffset), e.name.size());
@@ -210,7 +232,7 @@ std::string ExportVcard(const std::vector<Entry>& entries, const std::vector<Gro
     for (const GroupMembers& g : groups) {
       if (g.group != e.index) continue;
       for (int m : g.members) {
-        if (m >= 0) card.members.push_back(Uid(entries[static_cast<size_t>(m)]));
+        if (m >= 0) card.members.push_back(uids[static_cast<size_t>(m)]);
       }
     }
     out += VcardText(card);

@@ -13,6 +13,12 @@ std::string VcardEscape(const std::string& value) {
       continue;  // CRLF becomes one \n
     } else if (c == '\n' || c == '\r') {
       out += "\\n";
+    } else if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+      continue;  // RFC 6350 leaves control characters out of TEXT values
+    } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < value.size() &&
+               static_cast<unsigned char>(value[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(value[i + 1]) <= 0x9F) {
+      ++i;  // a C1 control character, in UTF-8
     } else {
       out += c;
     }
@@ -45,6 +51,27 @@ bool IsEmailAddress(const std::string& text) {
   return dot != std::string::npos && dot > at + 1 && dot + 1 < text.size();
 }
 
+bool IsPhoneNumber(const std::string& text) {
+  int digits = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (!(c == ' ' || c == '-' || c == '(' || c == ')' || c == '.' || c == '/' ||
+                 (c == '+' && i == 0))) {
+      return false;
+    }
+  }
+  return digits >= 3;
+}
+
+std::string AddressProperty(const std::string& address) {
+  if (IsEmailAddress(address)) return "EMAIL:" + VcardEscape(address);
+  if (IsPhoneNumber(address)) return "TEL;VALUE=text:" + VcardEscape(address);
+  // Anything else, whole, as the street of a postal address.
+  return "ADR:;;" + VcardEscape(address) + ";;;;";
+}
+
 std::string VcardText(const Card& card) {
   std::string out = "BEGIN:VCARD\r\nVERSION:4.0\r\n";
   if (card.group) out += "KIND:group\r\n";
@@ -53,10 +80,7 @@ std::string VcardText(const Card& card) {
   if (!card.group) {
     out +=
         VcardFold("N:" + VcardEscape(card.familyName) + ";" + VcardEscape(card.givenName) + ";;;");
-    if (!card.address.empty()) {
-      out += VcardFold((IsEmailAddress(card.address) ? "EMAIL:" : "X-ADDRESS:") +
-                       VcardEscape(card.address));
-    }
+    if (!card.address.empty()) out += VcardFold(AddressProperty(card.address));
   }
   for (const std::string& member : card.members) out += VcardFold("MEMBER:" + member);
   if (!card.note.empty()) out += VcardFold("NOTE:" + VcardEscape(card.note));
