@@ -120,6 +120,50 @@ chmod 711 "$work" && chmod 755 "$work/escape" && chmod 600 "$work/escape/ADDRBOO
 expect 1 "an unreadable book" -- $as_other "$tool" -d "$work/escape" list
 contains "permission denied" "an unreadable book is not called damaged"
 
+# Imports in the shapes other address books export, one file per shape:
+# FILE|EXPECTED ENTRY (as list --format csv shows it)|OPTIONS
+mkdir "$work/shapes"
+printf 'First Name,Middle Name,Last Name,E-mail 1 - Value,Notes\nMary,,van Dyke,mary@x.org,from google\n' > "$work/shapes/google.csv"
+printf 'Name,Given Name,Family Name,E-mail 1 - Value,Notes\nOld Google,Olga,Old,olga@x.org,\n' > "$work/shapes/google-old.csv"
+printf '"First Name","Middle Name","Last Name","E-mail Address","Notes"\r\n"Otto","","Look","otto@x.org","outlook"\r\n' > "$work/shapes/outlook.csv"
+printf 'First Name,Last Name,Display Name,Nickname,Primary Email,Notes\nTina,Bird,Tina Bird,,tina@x.org,tb\n' > "$work/shapes/thunderbird.csv"
+printf '\357\273\277name,email,comment\nBom Bee,bom@x.org,\n' > "$work/shapes/bom.csv"
+printf 'name;address;comment\nSemi Colon;semi@x.org;a, b\n' > "$work/shapes/semicolon.csv"
+printf 'name,address,comment\nJos\351 Win,jose@x.org,\n' > "$work/shapes/cp1252.csv"
+printf 'name,address,comment\nGuard Ed,guard@x.org,'"'"'=SUM(A1)\n' > "$work/shapes/guarded.csv"
+for shape in "google.csv|Mary van Dyke,mary@x.org,from google|" "google-old.csv|Olga Old,olga@x.org,|" \
+    "outlook.csv|Otto Look,otto@x.org,outlook|" "thunderbird.csv|Tina Bird,tina@x.org,tb|" \
+    "bom.csv|Bom Bee,bom@x.org,|" "semicolon.csv|Semi Colon,semi@x.org,\"a, b\"|" \
+    "cp1252.csv|José Win,jose@x.org,|--input-encoding cp1252" "guarded.csv|Guard Ed,guard@x.org,'=SUM(A1)|"; do
+  file=${shape%%|*}; rest=${shape#*|}; entry=${rest%|*}; options=${rest#*|}
+  dir="$work/shapes/${file%.csv}"
+  mkdir "$dir"
+  expect 0 "import $file" -- "$tool" -d "$dir" import $options "$work/shapes/$file"
+  expect 0 "list after importing $file" -- "$tool" -d "$dir" list --format csv
+  contains "0,$entry" "$file gives the entry"
+done
+expect 0 "list keeps the family name whole" -- "$tool" -d "$work/shapes/google" list --format json
+contains '"surname": "van Dyke"' "a family name of two words is the surname"
+expect 0 "the guard is not data" -- "$tool" -d "$work/shapes/guarded" list --format json
+contains '"comment": "=SUM(A1)"' "an import drops the formula guard of an export"
+expect 0 "raw export" -- "$tool" -d "$work/shapes/guarded" export --format csv --no-formula-guard
+contains ',=SUM(A1),' "--no-formula-guard writes fields as they are"
+expect 0 "a dry run" -- "$tool" -d "$work/shapes/google" import --dry-run "$work/shapes/outlook.csv"
+contains "would import 1 of 1 rows" "a dry run reports"
+expect 0 "importing a file twice" -- "$tool" -d "$work/shapes/google" import "$work/shapes/google.csv"
+contains "1 already in the book, skipped" "an entry already in the book is skipped"
+expect 0 "from standard input" -- sh -c "\"$tool\" -d \"$work/shapes/google\" import - < \"$work/shapes/thunderbird.csv\""
+expect 0 "the book after it" -- "$tool" -d "$work/shapes/google" list --format csv
+if [ "$(grep -c "x.org" "$work/out")" -eq 2 ]; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: dry run, duplicate or standard input import"; cat "$work/out"; fi
+# A CSV export imports again to the same export, byte for byte.
+mkdir "$work/round"
+"$tool" -d "$work/text" list --format csv > "$work/round.csv"
+expect 0 "import an export" -- "$tool" -d "$work/round" import "$work/round.csv"
+expect 0 "export it again" -- "$tool" -d "$work/round" list --format csv
+if cmp -s "$work/out" "$work/round.csv"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: CSV round trip"; diff "$work/round.csv" "$work/out"; fi
+
 # vCard UIDs name entries by what they hold: an unrelated change keeps them.
 mkdir "$work/cards" && cp "$example" "$work/cards/ADDRBOOK.DAT"
 "$tool" -d "$work/cards" export --format vcard | grep '^UID:' | sort > "$work/uids.before"

@@ -40,6 +40,14 @@ TEST(Csv, FieldsAreQuotedAndFormulasNeutralised) {
   EXPECT_EQ(CsvField("@cmd"), "'@cmd");
   EXPECT_EQ(CsvField("\tx"), "'\tx");
   EXPECT_EQ(CsvLine({"a", "b,c", ""}), "a,\"b,c\",\r\n");
+  EXPECT_EQ(CsvField("=1+2", false), "=1+2");
+  // An import takes back exactly the guard an export adds.
+  for (const char* text : {"=1+2", "-3", "@cmd", "'quoted", "'", "'=x", "''-1", "plain", ""}) {
+    EXPECT_EQ(WithoutFormulaGuard(CsvField(text)), text);
+  }
+  EXPECT_EQ(DetectSeparator("name;address;comment\n"), ';');
+  EXPECT_EQ(DetectSeparator("name\taddress\tcomment\n"), '\t');
+  EXPECT_EQ(DetectSeparator("\"a;b;c\",address\n"), ',');
 }
 
 TEST(Csv, ParsesQuotesCommasAndLineBreaks) {

@@ -2,9 +2,20 @@
 
 namespace addrbook {
 
-std::string CsvField(const std::string& text) {
+namespace {
+
+// A field that a spreadsheet would run as a formula, or one that only a
+// guard's ' keeps from being taken for a guarded formula.
+bool StartsLikeFormula(const std::string& text) {
+  size_t at = text.find_first_not_of('\'');
+  return at != std::string::npos && std::string("=+-@\t\r").find(text[at]) != std::string::npos;
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text, bool guard) {
   std::string field;
-  if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) field = "'";
+  if (guard && StartsLikeFormula(text)) field = "'";
   field += text;
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
@@ -15,16 +26,40 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string CsvLine(const std::vector<std::string>& fields) {
+std::string CsvLine(const std::vector<std::string>& fields, bool guard) {
   std::string line;
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i) line += ',';
-    line += CsvField(fields[i]);
+    line += CsvField(fields[i], guard);
   }
   return line + "\r\n";
 }
 
-bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error) {
+std::string WithoutFormulaGuard(const std::string& field) {
+  if (field.size() >= 2 && field[0] == '\'' && StartsLikeFormula(field.substr(1))) {
+    return field.substr(1);
+  }
+  return field;
+}
+
+char DetectSeparator(const std::string& text) {
+  size_t commas = 0, semicolons = 0, tabs = 0;
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '\n') break;
+    commas += c == ',';
+    semicolons += c == ';';
+    tabs += c == '\t';
+  }
+  if (semicolons > commas && semicolons >= tabs) return ';';
+  if (tabs > commas && tabs > semicolons) return '\t';
+  return ',';
+}
+
+bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error,
+              char separator) {
   int line = 1;
   size_t i = 0;
   while (i < text.size()) {
@@ -50,17 +85,17 @@ bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::str
           if (text[i] == '\n') ++line;
           field += text[i];
         }
-        if (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+        if (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
           *error = "line " + std::to_string(line) + ": text after a closing quote";
           return false;
         }
       } else {
-        while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+        while (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
           field += text[i++];
         }
       }
       record.fields.push_back(field);
-      if (i < text.size() && text[i] == ',') {
+      if (i < text.size() && text[i] == separator) {
         ++i;
         continue;
       }

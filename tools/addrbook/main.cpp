@@ -7,6 +7,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -14,6 +15,7 @@
 
 #include "book_access.h"
 #include "csv.h"
+#include "import.h"
 #include "output.h"
 #include "terminal.h"
 #include "text_encoding.h"
@@ -133,63 +135,84 @@ std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<En
   return groups;
 }
 
-int Import(BookAccess& book, const Settings& settings, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return book.Fail("cannot read " + path);
+struct ImportOptions {
+  Encoding input = Encoding::kUtf8;  // of the file
+  bool dryRun = false;
+  bool allowDuplicates = false;
+};
+
+int Import(BookAccess& book, const Settings& settings, const std::string& path,
+           const ImportOptions& options) {
   std::stringstream text;
-  text << in.rdbuf();
-  std::vector<CsvRecord> records;
-  std::string error;
-  if (!ParseCsv(text.str(), &records, &error)) return book.Fail(path + ": " + error);
-  if (records.empty()) return book.Fail(path + ": no header line (name,address,comment)");
-  std::vector<std::string> header = records[0].fields;
-  int nameAt = -1, addressAt = -1, commentAt = -1;
-  for (size_t i = 0; i < header.size(); ++i) {
-    std::string column = header[i];
-    for (char& c : column) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (column == "name") nameAt = static_cast<int>(i);
-    if (column == "address") addressAt = static_cast<int>(i);
-    if (column == "comment") commentAt = static_cast<int>(i);
+  if (path == "-") {
+    text << std::cin.rdbuf();
+  } else {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return book.Fail("cannot read " + path);
+    text << in.rdbuf();
   }
-  if (nameAt < 0 || addressAt < 0) return book.Fail(path + ": the header needs name and address");
+  std::string utf8 = text.str();
+  if (options.input != Encoding::kUtf8) utf8 = ToUtf8(utf8, options.input);
+  std::vector<ImportRow> rows;
+  std::string error;
+  if (!ReadCsvRows(utf8, &rows, &error)) return book.Fail(path + ": " + error);
 
   // One view holds the book in memory while the rows go in.
   ViewHandle view = OvelInitView(book.client(), 1);
   if (!view) return book.Fail("the book cannot be read (damaged, or not a book file)");
-  size_t total = records.size() - 1;
-  bool progress = IsTerminal(stderr) && total >= 200;
-  size_t refused = 0;
-  for (size_t r = 1; r < records.size(); ++r) {
-    const CsvRecord& record = records[r];
-    auto field = [&](int at) {
-      return at >= 0 && static_cast<size_t>(at) < record.fields.size() ? record.fields[at] : "";
-    };
+  // What the book holds already, by stored name (as it shows) and address.
+  std::set<std::pair<std::string, std::string>> held;
+  int count = OvelGetViewCount(view);
+  for (int i = 0; i < count; ++i) {
+    if (ViewItem* item = OvelGetViewItem(view, i)) {
+      if (!item->group) held.insert({item->name, item->address});
+      OvelFreeItem(item);
+    }
+  }
+  size_t total = rows.size();
+  bool progress = IsTerminal(stderr) && total >= 200 && !options.dryRun;
+  size_t refused = 0, duplicates = 0, added = 0;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const ImportRow& row = rows[r];
     std::string why;
     // Each conversion that fails leaves its reason in `why`.
-    auto name = FromUtf8(field(nameAt), settings.encoding, &why);
-    auto address = name ? FromUtf8(field(addressAt), settings.encoding, &why) : std::nullopt;
-    auto comment = address ? FromUtf8(field(commentAt), settings.encoding, &why) : std::nullopt;
+    auto name = FromUtf8(row.name, settings.encoding, &why);
+    auto address = name ? FromUtf8(row.address, settings.encoding, &why) : std::nullopt;
+    auto comment = address ? FromUtf8(row.comment, settings.encoding, &why) : std::nullopt;
+    bool duplicate = false;
     if (comment) {
-      why = AddRefusal(*name, *address, *comment, static_cast<size_t>(OvelGetViewCount(view)));
-      if (why.empty() &&
+      why = AddRefusal(*name, *address, *comment, static_cast<size_t>(count) + added);
+      duplicate = why.empty() && !options.allowDuplicates &&
+                  held.count({DisplayName(*name), *address}) != 0;
+      if (why.empty() && !duplicate && !options.dryRun &&
           !OvelAddItem(book.client(), name->c_str(), address->c_str(), comment->c_str())) {
         why = "the entry could not be saved";
       }
     }
+    if (progress) std::cerr << "\r\x1b[K";
     if (!why.empty()) {
       ++refused;
-      if (progress) std::cerr << "\r\x1b[K";
-      std::cerr << path << ":" << record.line << ": " << why << "\n";
+      std::cerr << path << ":" << row.line << ": " << why << "\n";
+    } else if (duplicate) {
+      ++duplicates;
+    } else {
+      ++added;
+      held.insert({DisplayName(*name), *address});
+      if (options.dryRun) std::cout << "would add " << row.name << " <" << row.address << ">\n";
     }
-    if (progress && (r % 25 == 0 || r == total)) {
-      size_t done = r * 40 / total;
-      std::cerr << "\rimporting [" << std::string(done, '#') << std::string(40 - done, ' ') << "] "
-                << r << "/" << total << std::flush;
+    if (progress && ((r + 1) % 25 == 0 || r + 1 == total)) {
+      int width = std::max(10, std::min(40, TerminalColumns() - 24));
+      size_t done = (r + 1) * static_cast<size_t>(width) / total;
+      std::cerr << "\rimporting [" << std::string(done, '#') << std::string(width - done, ' ')
+                << "] " << r + 1 << "/" << total << std::flush;
     }
   }
   if (progress) std::cerr << "\n";
   OvelFreeView(view);
-  std::cout << "imported " << total - refused << " of " << total << " rows\n";
+  std::cout << (options.dryRun ? "would import " : "imported ") << added << " of " << total
+            << " rows";
+  if (duplicates) std::cout << "; " << duplicates << " already in the book, skipped";
+  std::cout << "\n";
   return refused ? 1 : 0;
 }
 
@@ -236,15 +259,26 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"table", "csv", "json"}));
 
   std::string exportFormat;
+  bool noFormulaGuard = false;
   CLI::App* exporter = app.add_subcommand("export", "Write the whole book with groups and members");
+  exporter->add_flag("--no-formula-guard", noFormulaGuard,
+                     "CSV: write fields as they are, without a ' before a leading = + - @");
   exporter->add_option("--format", exportFormat, "vcard, csv or json")
       ->required()
       ->check(CLI::IsMember({"vcard", "csv", "json"}));
 
-  std::string importPath;
-  CLI::App* importer =
-      app.add_subcommand("import", "Add the rows of a UTF-8 CSV file (name,address,comment)");
-  importer->add_option("FILE", importPath, "CSV file with a header line")->required();
+  std::string importPath, inputEncoding = "utf8";
+  ImportOptions importOptions;
+  CLI::App* importer = app.add_subcommand(
+      "import",
+      "Add the rows of a CSV file (this tool's, or Google, Outlook, Thunderbird exports)");
+  importer->add_option("FILE", importPath, "CSV file with a header line, or - for standard input")
+      ->required();
+  importer->add_option("--input-encoding", inputEncoding, "Encoding of the file")
+      ->check(CLI::IsMember({"utf8", "cp1252", "latin1"}));
+  importer->add_flag("--dry-run", importOptions.dryRun, "Report what would be added; add nothing");
+  importer->add_flag("--allow-duplicates", importOptions.allowDuplicates,
+                     "Add rows whose name and address the book already holds");
 
   if (std::optional<std::string> unknown = UnknownCommand(argc, argv)) {
     std::cerr << "addrbook: unknown command '" << *unknown
@@ -351,10 +385,15 @@ int main(int argc, char** argv) {
     if (!entries) return 1;
     std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
     if (exportFormat == "vcard") std::cout << ExportVcard(*entries, members, settings.encoding);
-    if (exportFormat == "csv") std::cout << ExportCsv(*entries, members, settings.encoding);
+    if (exportFormat == "csv") {
+      std::cout << ExportCsv(*entries, members, settings.encoding, !noFormulaGuard);
+    }
     if (exportFormat == "json") std::cout << ExportJson(*entries, members, settings.encoding);
     return 0;
   }
-  if (importer->parsed()) return Import(book, settings, importPath);
+  if (importer->parsed()) {
+    importOptions.input = *ParseEncoding(inputEncoding);
+    return Import(book, settings, importPath, importOptions);
+  }
   return 2;
 }

@@ -175,7 +175,7 @@ std::string JsonText(const std::vector<Entry>& entries, const OutputOptions& opt
 }
 
 std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
-                      Encoding encoding) {
+                      Encoding encoding, bool formulaGuard) {
   std::string out = CsvLine({"index", "name", "address", "comment", "group", "members"});
   for (const Entry& e : entries) {
     std::string members;
@@ -189,7 +189,8 @@ std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<Group
     }
     out += CsvLine({std::to_string(e.index), ToUtf8(e.name, encoding),
                     e.group ? "" : ToUtf8(e.address, encoding), ToUtf8(e.comment, encoding),
-                    e.group ? "1" : "0", members});
+                    e.group ? "1" : "0", members},
+                   formulaGuard);
   }
   return out;
 }

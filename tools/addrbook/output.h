@@ -33,7 +33,7 @@ struct GroupMembers {
   std::vector<int> members;
 };
 std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
-                      Encoding encoding);
+                      Encoding encoding, bool formulaGuard = true);
 std::string ExportJson(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
                        Encoding encoding);
 std::string ExportVcard(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,

@@ -1,0 +1,26 @@
+// Reading entries to import: CSV in the tool's own shape and in the shapes
+// of Google Contacts, Outlook and Thunderbird exports.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace addrbook {
+
+// One row to import, in UTF-8: its line, and the entry it gives.
+struct ImportRow {
+  int line;
+  std::string name;  // stored form: "%" joins the words of a family name
+  std::string address;
+  std::string comment;
+};
+
+// The rows of a CSV file (UTF-8, with or without a byte order mark;
+// separated by ",", ";" or tab).  The header names the columns: name or
+// display name, or first/given and last/family name; address, email,
+// e-mail address, primary email or "E-mail 1 - Value"; comment, note or
+// notes.  A family name of several words is joined with "%", so that it
+// is the surname.  False (with `error`) when the file cannot be read so.
+bool ReadCsvRows(const std::string& text, std::vector<ImportRow>* rows, std::string* error);
+
+}  // namespace addrbook
