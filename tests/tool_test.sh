@@ -164,6 +164,24 @@ expect 0 "export it again" -- "$tool" -d "$work/round" list --format csv
 if cmp -s "$work/out" "$work/round.csv"; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: CSV round trip"; diff "$work/round.csv" "$work/out"; fi
 
+# Find, show, edit, a guarded delete and a mail client's query.
+mkdir "$work/edit" && cp "$example" "$work/edit/ADDRBOOK.DAT"
+expect 0 "find in any case" -- "$tool" -d "$work/edit" find THOMPSON
+contains "Dennis Thompson" "find matches names"
+expect 1 "find nothing" -- "$tool" -d "$work/edit" find nobody-at-all
+expect 0 "show a group" -- "$tool" -d "$work/edit" show --name "Chess club"
+contains "members:" "a group is shown with its members"
+expect 0 "edit an address" -- "$tool" -d "$work/edit" edit --name "Ken Thompson" --address ken@new.example
+expect 0 "the edited entry" -- "$tool" -d "$work/edit" mutt-query ken@
+contains "$(printf 'ken@new.example\tKen Thompson\ttreasurer')" "the query answers address, name, comment"
+if [ "$(grep -c "Ken Thompson" "$work/out")" -eq 1 ]; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: edit left the old entry"; fi
+expect 1 "a query that matches nothing" -- "$tool" -d "$work/edit" mutt-query nobody-at-all
+expect 1 "a delete of someone else" -- "$tool" -d "$work/edit" delete 0 --expect "Grace Hopper"
+contains "not Grace Hopper" "--expect refuses another entry"
+expect 1 "a delete not confirmed" -- sh -c "echo n | script -qec '$tool -d $work/edit delete 0' /dev/null"
+expect 0 "a delete confirmed" -- script -qec "$tool -d $work/edit delete 0 --yes" /dev/null
+
 # vCard UIDs name entries by what they hold: an unrelated change keeps them.
 mkdir "$work/cards" && cp "$example" "$work/cards/ADDRBOOK.DAT"
 "$tool" -d "$work/cards" export --format vcard | grep '^UID:' | sort > "$work/uids.before"

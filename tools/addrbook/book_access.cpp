@@ -16,7 +16,7 @@ bool BookAccess::Open() {
   return false;
 }
 
-std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
+ViewHandle BookAccess::Walk(bool groups, std::vector<Entry>* entries) {
   ViewHandle view = OvelInitView(client_, groups ? 1 : 0);
   if (!view) {
     // Tell a book the caller may not read from a damaged one.
@@ -25,21 +25,28 @@ std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
     bool unreadable = std::filesystem::exists(file, ignored) && !std::ifstream(file).is_open();
     Fail(unreadable ? "ADDRBOOK.DAT: permission denied"
                     : "the book cannot be read (damaged, or not a book file)");
-    return std::nullopt;
+    return nullptr;
   }
-  std::vector<Entry> entries;
+  entries->clear();
   int count = OvelGetViewCount(view);
   for (int i = 0; i < count; ++i) {
     ViewItem* item = OvelGetViewItem(view, i);
     if (!item) {
       OvelFreeView(view);
       Fail("out of memory");
-      return std::nullopt;
+      return nullptr;
     }
-    entries.push_back(
+    entries->push_back(
         {i, item->group != 0, item->surnameOffset, item->name, item->address, item->comment});
     OvelFreeItem(item);
   }
+  return view;
+}
+
+std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
+  std::vector<Entry> entries;
+  ViewHandle view = Walk(groups, &entries);
+  if (!view) return std::nullopt;
   OvelFreeView(view);
   return entries;
 }

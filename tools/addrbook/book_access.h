@@ -30,6 +30,10 @@ class BookAccess {
 
   // Every entry in view order; nullopt (reported) when the book cannot be read.
   std::optional<std::vector<Entry>> Entries(bool groups);
+  // The same through a view that stays open, so that a delete through it
+  // deletes what it showed even when another program changes the book
+  // meanwhile; null (reported) when the book cannot be read.
+  ViewHandle Walk(bool groups, std::vector<Entry>* entries);
   // The members of a group, indexes counted in the list; empty when none.
   std::vector<Entry> Members(const std::string& group, bool recursive);
 

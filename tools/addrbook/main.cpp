@@ -17,6 +17,7 @@
 #include "csv.h"
 #include "import.h"
 #include "output.h"
+#include "search.h"
 #include "terminal.h"
 #include "text_encoding.h"
 
@@ -71,7 +72,8 @@ std::string DisplayName(std::string name) {
 }
 
 // Names of the subcommands, to name an unknown one in a message.
-constexpr const char* kCommands[] = {"list", "add", "delete", "expand", "export", "import"};
+constexpr const char* kCommands[] = {"list",   "add",  "delete", "expand", "export",
+                                     "import", "find", "show",   "edit",   "mutt-query"};
 
 // The first argument that is neither an option nor an option's value, when
 // it names no command.
@@ -133,6 +135,53 @@ std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<En
     groups.push_back(g);
   }
   return groups;
+}
+
+// The entry a command names by its index (as list shows it, with groups
+// when `groups`) or by its name; -1 (reported) when there is none or the
+// name is ambiguous.
+int FindTarget(const BookAccess& book, const Settings& settings, const std::vector<Entry>& entries,
+               std::optional<int> index, const std::string& byName) {
+  if (byName.empty()) {
+    int target = index.value_or(-1);
+    if (target < 0 || target >= static_cast<int>(entries.size())) {
+      book.Fail("no entry has index " + std::to_string(target));
+      return -1;
+    }
+    return target;
+  }
+  auto wanted = BookText(settings, book, byName);
+  if (!wanted) return -1;
+  std::vector<Entry> matches;
+  // The name in its stored form ("%") or as the book shows it.
+  for (const Entry& e : entries) {
+    if (e.name == DisplayName(*wanted)) matches.push_back(e);
+  }
+  if (matches.empty()) {
+    book.Fail("no entry is named " + byName);
+    return -1;
+  }
+  if (matches.size() > 1) {
+    book.Fail("the name " + byName + " is ambiguous; name the entry by its index (list --groups):");
+    std::cerr << Render(matches, "table", settings, true);
+    return -1;
+  }
+  return matches[0].index;
+}
+
+OutputOptions Shown(const Settings& settings) {
+  OutputOptions shown;
+  shown.encoding = settings.encoding;
+  shown.utf8 = Utf8Output(settings);
+  return shown;
+}
+
+// Asks on the terminal; true for "y" or "yes".
+bool Confirmed(const std::string& question) {
+  std::cerr << question << " [y/N] " << std::flush;
+  std::string answer;
+  std::getline(std::cin, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
 }
 
 struct ImportOptions {
@@ -248,7 +297,35 @@ int main(int argc, char** argv) {
   CLI::App* remove = app.add_subcommand("delete", "Delete an entry by its list index or its name");
   remove->add_option("INDEX", index, "Index that list shows");
   remove->add_flag("--groups", groups, "INDEX counts groups too, as list --groups shows");
-  remove->add_option("--name", byName, "Exact display name");
+  remove->add_option("--name", byName, "Exact name, shown or stored (with %)");
+  bool yes = false;
+  std::string expected;
+  remove->add_flag("--yes", yes, "Do not ask on a terminal");
+  remove->add_option("--expect", expected, "Refuse unless the entry is named so");
+
+  std::string text;
+  CLI::App* find =
+      app.add_subcommand("find", "List the entries whose name, address or comment holds TEXT");
+  find->add_option("TEXT", text, "Text to look for, in any case")->required();
+  find->add_option("--format", format, "table, csv or json")
+      ->check(CLI::IsMember({"table", "csv", "json"}));
+  CLI::App* query = app.add_subcommand(
+      "mutt-query",
+      "Answer a mail client's address query: a line, then address TAB name TAB comment");
+  query->add_option("TEXT", text, "Text to look for, in any case")->required();
+
+  CLI::App* show = app.add_subcommand("show", "Show one entry in full (a group with its members)");
+  show->add_option("INDEX", index, "Index that list --groups shows");
+  show->add_option("--name", byName, "Exact name, shown or stored (with %)");
+
+  std::optional<std::string> newName, newAddress, newComment;
+  CLI::App* edit = app.add_subcommand(
+      "edit", "Change an entry: the new one is added before the old one is deleted");
+  edit->add_option("INDEX", index, "Index that list --groups shows");
+  edit->add_option("--name", byName, "Exact name, shown or stored (with %)");
+  edit->add_option("--name-to", newName, "New name (\"%\" joins surname words)");
+  edit->add_option("--address", newAddress, "New address");
+  edit->add_option("--comment", newComment, "New comment");
 
   bool recursive = false;
   std::string group;
@@ -282,7 +359,8 @@ int main(int argc, char** argv) {
 
   if (std::optional<std::string> unknown = UnknownCommand(argc, argv)) {
     std::cerr << "addrbook: unknown command '" << *unknown
-              << "' (commands: list, add, delete, expand, export, import)\n";
+              << "' (commands: list, add, delete, find, show, edit, expand, export, import,"
+                 " mutt-query)\n";
     return 2;
   }
   try {
@@ -334,43 +412,125 @@ int main(int argc, char** argv) {
     std::cout << "added " << name << " <" << address << ">\n";
     return 0;
   }
-  if (remove->parsed()) {
+  if (remove->parsed() || show->parsed() || edit->parsed()) {
     if (index.has_value() == !byName.empty()) {
-      std::cerr << "addrbook: delete takes an INDEX or --name NAME\n";
+      std::cerr << "addrbook: name the entry by an INDEX or by --name NAME\n";
       return 2;
     }
-    bool withGroups = groups || !byName.empty();
-    auto entries = book.Entries(withGroups);
-    if (!entries) return 1;
-    int target = index.value_or(-1);
-    if (!byName.empty()) {
-      auto wanted = BookText(settings, book, byName);
-      if (!wanted) return 1;
-      std::vector<Entry> matches;
-      // The name in its stored form ("%") or as the book shows it.
-      for (const Entry& e : *entries) {
-        if (e.name == DisplayName(*wanted)) matches.push_back(e);
+    // Show and edit count groups, as list --groups does; delete too when
+    // asked or when naming the entry.
+    bool withGroups = !remove->parsed() || groups || !byName.empty();
+    std::vector<Entry> entries;
+    ViewHandle view = book.Walk(withGroups, &entries);
+    if (!view) return 1;
+    struct ViewCloser {
+      ViewHandle view;
+      ~ViewCloser() { OvelFreeView(view); }
+    } closer{view};
+    int target = FindTarget(book, settings, entries, index, byName);
+    if (target < 0) return 1;
+    const Entry& entry = entries[static_cast<size_t>(target)];
+    OutputOptions shown = Shown(settings);
+    if (show->parsed()) {
+      std::cout << "name:     " << ShownText(entry.name, shown) << "\n"
+                << "surname:  "
+                << ShownText(entry.name.substr(static_cast<size_t>(entry.surnameOffset)), shown)
+                << "\n";
+      if (!entry.group) std::cout << "address:  " << ShownText(entry.address, shown) << "\n";
+      if (!entry.comment.empty())
+        std::cout << "comment:  " << ShownText(entry.comment, shown) << "\n";
+      if (entry.group) {
+        std::cout << "members:\n"
+                  << Render(book.Members(entry.name, false), "table", settings, false);
       }
-      if (matches.empty()) return book.Fail("no entry is named " + byName);
-      if (matches.size() > 1) {
-        book.Fail("the name " + byName + " is ambiguous; delete by index (list --groups):");
-        std::cerr << Render(matches, "table", settings, true);
-        return 1;
+      return 0;
+    }
+    if (remove->parsed()) {
+      if (!expected.empty()) {
+        auto wanted = BookText(settings, book, expected);
+        if (!wanted) return 1;
+        if (entry.name != DisplayName(*wanted)) {
+          return book.Fail("the entry at " + std::to_string(target) + " is " +
+                           ShownText(entry.name, shown) + ", not " + expected);
+        }
       }
-      target = matches[0].index;
+      if (!yes && IsTerminal(stdin) &&
+          !Confirmed("delete " + ShownText(entry.name, shown) + " <" +
+                     ShownText(entry.group ? "(group)" : entry.address, shown) + ">?")) {
+        return book.Fail("not deleted");
+      }
+      // Through the view that showed it: another program's change since
+      // cannot make it delete someone else.
+      if (OvelDeleteViewItem(view, target) != 1) {
+        return book.Fail("the deletion could not be saved (is the directory writable?)");
+      }
+      std::cout << "deleted " << ShownText(entry.name, shown) << "\n";
+      return 0;
     }
-    if (target < 0 || target >= static_cast<int>(entries->size())) {
-      return book.Fail("no entry has index " + std::to_string(target));
+    // Edit: add the new entry, then delete the old one, so that a crash
+    // between the two leaves both, never neither.
+    if (entry.group)
+      return book.Fail("groups cannot be edited; the library makes plain entries only");
+    std::optional<std::string> n = newName ? BookText(settings, book, *newName) : StoredName(entry);
+    std::optional<std::string> a =
+        newAddress ? BookText(settings, book, *newAddress) : entry.address;
+    std::optional<std::string> c =
+        newComment ? BookText(settings, book, *newComment) : entry.comment;
+    if (!n || !a || !c) return 1;
+    if (DisplayName(*n) == entry.name && *a == entry.address && *c == entry.comment) {
+      std::cout << "unchanged " << ShownText(entry.name, shown) << "\n";
+      return 0;
     }
-    ViewHandle view = OvelInitView(book.client(), withGroups ? 1 : 0);
-    bool deleted = view && OvelDeleteViewItem(view, target) == 1;
-    if (view) OvelFreeView(view);
-    if (!deleted) return book.Fail("the deletion could not be saved (is the directory writable?)");
-    OutputOptions shown;
-    shown.encoding = settings.encoding;
-    shown.utf8 = Utf8Output(settings);
-    std::cout << "deleted " << ShownText((*entries)[target].name, shown) << "\n";
+    std::string why = AddRefusal(*n, *a, *c, entries.size() - 1);
+    if (!why.empty()) return book.Fail(why);
+    if (!OvelAddItem(book.client(), n->c_str(), a->c_str(), c->c_str())) {
+      return book.Fail("the new entry could not be saved (is the directory writable?)");
+    }
+    // The old entry, found again by what it holds (the add moved indexes).
+    std::vector<Entry> now;
+    ViewHandle again = book.Walk(true, &now);
+    if (!again) return 1;
+    int old = -1;
+    for (const Entry& e : now) {
+      if (!e.group && e.name == entry.name && e.address == entry.address &&
+          e.comment == entry.comment) {
+        old = e.index;
+        break;
+      }
+    }
+    bool deleted = old >= 0 && OvelDeleteViewItem(again, old) == 1;
+    OvelFreeView(again);
+    if (!deleted) return book.Fail("the new entry was added, but the old one could not be deleted");
+    std::cout << "changed " << ShownText(entry.name, shown) << " to "
+              << ShownText(DisplayName(*n), shown) << " <" << ShownText(*a, shown) << ">\n";
     return 0;
+  }
+  if (find->parsed() || query->parsed()) {
+    auto wanted = BookText(settings, book, text);
+    auto entries = book.Entries(true);
+    if (!wanted || !entries) return 1;
+    std::vector<Entry> matches;
+    for (const Entry& e : *entries) {
+      if (EntryMatches(e, *wanted) && !(query->parsed() && e.group)) matches.push_back(e);
+    }
+    if (find->parsed()) {
+      std::cout << Render(matches, format, settings, true);
+      return matches.empty() ? 1 : 0;
+    }
+    // The format mail clients expect of an external address query: tabs
+    // and line breaks within a field would break it.
+    auto field = [&](const std::string& text) {
+      std::string utf8 = ToUtf8(text, settings.encoding);
+      for (char& c : utf8) {
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+      }
+      return utf8;
+    };
+    std::cout << "addrbook: " << matches.size() << " entries match\n";
+    for (const Entry& e : matches) {
+      std::cout << field(e.address) << "\t" << field(e.name) << "\t" << field(e.comment) << "\n";
+    }
+    return matches.empty() ? 1 : 0;
   }
   if (expand->parsed()) {
     auto wanted = BookText(settings, book, group);
