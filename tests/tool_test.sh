@@ -107,6 +107,14 @@ for setting in "NO_COLOR=1" "TERM=dumb" "TERM=xterm"; do
     passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: terminal output with $setting"; cat "$work/out"; fi
 done
 
+# Tables fit the terminal, from 20 columns on, cut with an ellipsis.
+for columns in 20 40 120; do
+  NO_COLOR=1 script -qec "stty cols $columns; $tool -d $work/club list --groups" /dev/null | tr -d '\r' > "$work/out"
+  widest=$(LC_ALL=C.UTF-8 wc -L < "$work/out")
+  if [ "$widest" -le "$columns" ] && [ "$(grep -c . "$work/out")" -ge 5 ]; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: a table $widest columns wide on a terminal of $columns"; fi
+done
+
 # Messages name what is wrong.
 expect 2 "an unknown command" -- "$tool" -d "$work/club" frobnicate
 contains "unknown command 'frobnicate'" "the unknown command is named"

@@ -26,7 +26,9 @@ TEST(Encoding, RefusesWhatTheBookCannotHold) {
   EXPECT_FALSE(FromUtf8("\xC3", Encoding::kUtf8, &error));            // cut sequence
   EXPECT_FALSE(FromUtf8("\xC0\xAF", Encoding::kUtf8, &error));        // overlong
   EXPECT_EQ(FromUtf8("\xE4\xB8\xAD", Encoding::kUtf8, &error), "\xE4\xB8\xAD");
-  EXPECT_EQ(Utf8Length("a\xC3\xBC\xE2\x82\xAC"), 3u);
+  EXPECT_EQ(Utf8Width("a\xC3\xBC\xE2\x82\xAC"), 3u);
+  EXPECT_EQ(Utf8Width("\xE6\x9D\xB1\xE4\xBA\xAC"), 4u);  // two wide characters
+  EXPECT_EQ(Utf8Prefix("\xE6\x9D\xB1\xE4\xBA\xAC", 3), "\xE6\x9D\xB1");
   EXPECT_EQ(Utf8Prefix("a\xC3\xBC\xE2\x82\xAC", 2), "a\xC3\xBC");
 }
 

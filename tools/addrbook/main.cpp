@@ -250,10 +250,16 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
       if (options.dryRun) std::cout << "would add " << row.name << " <" << row.address << ">\n";
     }
     if (progress && ((r + 1) % 25 == 0 || r + 1 == total)) {
-      int width = std::max(10, std::min(40, TerminalColumns() - 24));
-      size_t done = (r + 1) * static_cast<size_t>(width) / total;
-      std::cerr << "\rimporting [" << std::string(done, '#') << std::string(width - done, ' ')
-                << "] " << r + 1 << "/" << total << std::flush;
+      // The bar fits the terminal's width, redrawn in place.
+      std::string count = " " + std::to_string(r + 1) + "/" + std::to_string(total);
+      int room = TerminalColumns() - 12 - static_cast<int>(count.size()) - 1;
+      size_t width = static_cast<size_t>(std::max(0, std::min(40, room)));
+      size_t done = (r + 1) * width / total;
+      std::cerr << "\r\x1b[K";
+      if (width > 0)
+        std::cerr << "importing [" << std::string(done, '#') << std::string(width - done, ' ')
+                  << "]";
+      std::cerr << count << std::flush;
     }
   }
   if (progress) std::cerr << "\n";

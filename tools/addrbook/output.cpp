@@ -17,13 +17,15 @@ std::string Shown(const std::string& text, const OutputOptions& options) {
 }
 
 size_t Width(const std::string& text, const OutputOptions& options) {
-  return options.utf8 ? Utf8Length(text) : text.size();
+  return options.utf8 ? Utf8Width(text) : text.size();
 }
 
 std::string Cut(const std::string& text, size_t width, const OutputOptions& options) {
   if (Width(text, options) <= width) return text;
-  if (width <= 1) return width ? "~" : "";
-  return (options.utf8 ? Utf8Prefix(text, width - 1) : text.substr(0, width - 1)) + "~";
+  // An ellipsis where the text is cut (one column).
+  std::string mark = options.utf8 ? "\xE2\x80\xA6" : "~";
+  if (width <= 1) return width ? mark : "";
+  return (options.utf8 ? Utf8Prefix(text, width - 1) : text.substr(0, width - 1)) + mark;
 }
 
 std::string Pad(const std::string& text, size_t width, const OutputOptions& options) {
@@ -104,18 +106,27 @@ std::string ShownText(const std::string& text, const OutputOptions& options) {
 }
 
 std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options) {
-  size_t nameWidth = 4, addressWidth = 7;
+  size_t nameWidth = 4, addressWidth = 7, commentWidth = 0;
   for (const Entry& e : entries) {
     nameWidth = std::max(nameWidth, Width(Shown(e.name, options), options));
     addressWidth =
         std::max(addressWidth, Width(Shown(e.group ? "(group)" : e.address, options), options));
+    commentWidth = std::max(commentWidth, Width(Shown(e.comment, options), options));
   }
   size_t fixed = (options.showIndex ? 7 : 0) + 2;
   if (options.columns > 0) {
-    // Narrow the address, then the name, until a row fits with some comment.
+    // Narrow the widest column a column at a time until a row fits.
     size_t room = static_cast<size_t>(options.columns);
-    while (fixed + nameWidth + 2 + addressWidth + 12 > room && addressWidth > 12) --addressWidth;
-    while (fixed + nameWidth + 2 + addressWidth + 12 > room && nameWidth > 10) --nameWidth;
+    auto total = [&] {
+      return fixed + nameWidth + 2 + addressWidth + (commentWidth ? 2 + commentWidth : 0);
+    };
+    while (total() > room) {
+      size_t* widest = &nameWidth;
+      if (addressWidth > *widest) widest = &addressWidth;
+      if (commentWidth >= *widest) widest = &commentWidth;
+      if (*widest <= 1) break;
+      --*widest;
+    }
   }
   std::string out;
   for (const Entry& e : entries) {
@@ -140,14 +151,7 @@ std::string TableText(const std::vector<Entry>& entries, const OutputOptions& op
     line += padded + "  ";
     line += Pad(Cut(Shown(e.group ? "(group)" : e.address, options), addressWidth, options),
                 addressWidth, options);
-    if (!e.comment.empty()) {
-      std::string comment = Shown(e.comment, options);
-      size_t used = fixed + nameWidth + 2 + addressWidth + 2;
-      if (options.columns > 0 && static_cast<size_t>(options.columns) > used) {
-        comment = Cut(comment, static_cast<size_t>(options.columns) - used - 1, options);
-      }
-      line += "  " + comment;
-    }
+    if (!e.comment.empty()) line += "  " + Cut(Shown(e.comment, options), commentWidth, options);
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out += line + "\n";
   }

@@ -119,16 +119,41 @@ std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding,
   return out;
 }
 
-size_t Utf8Length(const std::string& utf8) {
-  size_t length = 0;
-  for (unsigned char c : utf8) length += (c & 0xC0) != 0x80;
-  return length;
+namespace {
+
+// Characters a terminal shows two columns wide (East Asian wide and full
+// width forms).
+bool IsWide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-std::string Utf8Prefix(const std::string& utf8, size_t characters) {
-  size_t i = 0, seen = 0;
-  for (; i < utf8.size(); ++i) {
-    if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && seen++ == characters) break;
+}  // namespace
+
+size_t Utf8Width(const std::string& utf8) {
+  size_t width = 0;
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t code;
+    size_t start = i;
+    if (!DecodeUtf8(utf8, &i, &code)) i = start + 1, code = 0xFFFD;
+    width += IsWide(code) ? 2 : 1;
+  }
+  return width;
+}
+
+std::string Utf8Prefix(const std::string& utf8, size_t columns) {
+  size_t i = 0, width = 0;
+  while (i < utf8.size()) {
+    char32_t code;
+    size_t next = i;
+    if (!DecodeUtf8(utf8, &next, &code)) next = i + 1, code = 0xFFFD;
+    size_t w = IsWide(code) ? 2 : 1;
+    if (width + w > columns) break;
+    width += w;
+    i = next;
   }
   return utf8.substr(0, i);
 }

@@ -18,10 +18,11 @@ std::string ToUtf8(const std::string& text, Encoding encoding);
 // UTF-8 or holds a character the encoding cannot hold.
 std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding, std::string* error);
 
-// The number of characters of UTF-8 text (for aligning columns).
-size_t Utf8Length(const std::string& utf8);
+// The columns UTF-8 text takes on a terminal (wide characters take two).
+size_t Utf8Width(const std::string& utf8);
 
-// The longest prefix of UTF-8 text that is at most `characters` long.
-std::string Utf8Prefix(const std::string& utf8, size_t characters);
+// The longest prefix of UTF-8 text, in whole characters, that takes at most
+// `columns` columns.
+std::string Utf8Prefix(const std::string& utf8, size_t columns);
 
 }  // namespace addrbook
