@@ -139,12 +139,17 @@ printf '\357\273\277name,email,comment\nBom Bee,bom@x.org,\n' > "$work/shapes/bo
 printf 'name;address;comment\nSemi Colon;semi@x.org;a, b\n' > "$work/shapes/semicolon.csv"
 printf 'name,address,comment\nJos\351 Win,jose@x.org,\n' > "$work/shapes/cp1252.csv"
 printf 'name,address,comment\nGuard Ed,guard@x.org,'"'"'=SUM(A1)\n' > "$work/shapes/guarded.csv"
+printf 'No Header,nohead@x.org,first line\n' > "$work/shapes/headerless.csv"
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:Three;Vic;;;\r\nFN:Vic Three\r\nTEL;TYPE=cell:+1 555 0199\r\nNOTE:v3\\, old\r\nEND:VCARD\r\n' > "$work/shapes/v3.vcf"
+printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann de la Cruz\r\nN:de la Cruz;Ann;;;\r\nEMAIL:ann@x.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Team\r\nEND:VCARD\r\n' > "$work/shapes/v4.vcf"
 for shape in "google.csv|Mary van Dyke,mary@x.org,from google|" "google-old.csv|Olga Old,olga@x.org,|" \
     "outlook.csv|Otto Look,otto@x.org,outlook|" "thunderbird.csv|Tina Bird,tina@x.org,tb|" \
     "bom.csv|Bom Bee,bom@x.org,|" "semicolon.csv|Semi Colon,semi@x.org,\"a, b\"|" \
-    "cp1252.csv|José Win,jose@x.org,|--input-encoding cp1252" "guarded.csv|Guard Ed,guard@x.org,'=SUM(A1)|"; do
+    "cp1252.csv|José Win,jose@x.org,|--input-encoding cp1252" "guarded.csv|Guard Ed,guard@x.org,'=SUM(A1)|" \
+    "headerless.csv|No Header,nohead@x.org,first line|" "v3.vcf|Vic Three,'+1 555 0199,\"v3, old\"|" \
+    "v4.vcf|Ann de la Cruz,ann@x.org,|"; do
   file=${shape%%|*}; rest=${shape#*|}; entry=${rest%|*}; options=${rest#*|}
-  dir="$work/shapes/${file%.csv}"
+  dir="$work/shapes/${file%.*}"
   mkdir "$dir"
   expect 0 "import $file" -- "$tool" -d "$dir" import $options "$work/shapes/$file"
   expect 0 "list after importing $file" -- "$tool" -d "$dir" list --format csv
@@ -164,6 +169,15 @@ expect 0 "from standard input" -- sh -c "\"$tool\" -d \"$work/shapes/google\" im
 expect 0 "the book after it" -- "$tool" -d "$work/shapes/google" list --format csv
 if [ "$(grep -c "x.org" "$work/out")" -eq 2 ]; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: dry run, duplicate or standard input import"; cat "$work/out"; fi
+expect 0 "a family name of three words" -- "$tool" -d "$work/shapes/v4" list --format json
+contains '"surname": "de la Cruz"' "N gives the surname"
+# A vCard export imports again to the same export: same cards, same UIDs.
+mkdir "$work/vround"
+"$tool" -d "$work/text" export --format vcard > "$work/round.vcf"
+expect 0 "import a vCard export" -- "$tool" -d "$work/vround" import "$work/round.vcf"
+expect 0 "export it again" -- "$tool" -d "$work/vround" export --format vcard
+if cmp -s "$work/out" "$work/round.vcf"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: vCard round trip"; diff "$work/round.vcf" "$work/out"; fi
 # A CSV export imports again to the same export, byte for byte.
 mkdir "$work/round"
 "$tool" -d "$work/text" list --format csv > "$work/round.csv"

@@ -47,11 +47,21 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
   int address = Column(header, {"address", "email", "e-mail", "email address", "e-mail address",
                                 "primary email", "e-mail 1 - value"});
   int comment = Column(header, {"comment", "note", "notes"});
+  // No header, but rows of name, address and comment: the first line is a
+  // row too when its second field is an address.
+  bool headerless = name < 0 && given < 0 && family < 0 && address < 0 &&
+                    records[0].fields.size() >= 2 &&
+                    records[0].fields[1].find_first_of("@0123456789") != std::string::npos;
+  if (headerless) {
+    name = 0;
+    address = 1;
+    comment = 2;
+  }
   if ((name < 0 && given < 0 && family < 0) || address < 0) {
     *error = "the header needs a name column and an address or e-mail column";
     return false;
   }
-  for (size_t r = 1; r < records.size(); ++r) {
+  for (size_t r = headerless ? 0 : 1; r < records.size(); ++r) {
     const CsvRecord& record = records[r];
     auto field = [&](int at) {
       return at >= 0 && static_cast<size_t>(at) < record.fields.size()
@@ -69,6 +79,140 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
     rows->push_back(row);
   }
   return true;
+}
+
+namespace {
+
+struct Property {
+  std::string name;  // upper case, without parameters or group prefix
+  std::string value;
+  int line;
+};
+
+// Unfolds content lines (a line beginning with a space or tab goes on the
+// one before) and splits each into its name and value.
+std::vector<Property> Properties(const std::string& text) {
+  std::vector<Property> properties;
+  int line = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string content = text.substr(at, end - at);
+    ++line;
+    at = end + 1;
+    if (!content.empty() && content.back() == '\r') content.pop_back();
+    if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && !properties.empty()) {
+      properties.back().value += content.substr(1);
+      continue;
+    }
+    size_t colon = content.find(':');
+    if (colon == std::string::npos) continue;
+    std::string name = content.substr(0, content.find_first_of(";:"));
+    if (size_t dot = name.find('.'); dot != std::string::npos) name = name.substr(dot + 1);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    properties.push_back({name, content.substr(colon + 1), line});
+  }
+  return properties;
+}
+
+// The components of a structured value, unescaped.
+std::vector<std::string> Components(const std::string& value) {
+  std::vector<std::string> parts(1);
+  for (size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '\\' && i + 1 < value.size()) {
+      char next = value[++i];
+      parts.back() += next == 'n' || next == 'N' ? '\n' : next;
+    } else if (c == ';') {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  return parts;
+}
+
+std::string Text(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      char next = value[++i];
+      out += next == 'n' || next == 'N' ? '\n' : next;
+    } else {
+      out += value[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsVcardText(const std::string& input) {
+  std::string text = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? input.substr(3) : input;
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return false;
+  std::string head = Lower(text.substr(start, 11));
+  return head == "begin:vcard";
+}
+
+void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows,
+                   std::vector<std::string>* skipped) {
+  bool inCard = false, group = false;
+  ImportRow row{};
+  std::string formatted, email, phone, postal, family, given;
+  for (const Property& p : Properties(text)) {
+    if (p.name == "BEGIN" && Lower(p.value) == "vcard") {
+      inCard = true;
+      group = false;
+      row = {p.line, "", "", ""};
+      formatted = email = phone = postal = family = given = "";
+      continue;
+    }
+    if (!inCard) continue;
+    if (p.name == "END") {
+      inCard = false;
+      std::string name = formatted;
+      if (!Trimmed(family).empty()) {
+        std::string last = Trimmed(family);
+        std::replace(last.begin(), last.end(), ' ', '%');  // the whole family name is the surname
+        name = Trimmed(given).empty() ? last : Trimmed(given) + " " + last;
+      }
+      if (group) {
+        skipped->push_back("line " + std::to_string(row.line) + ": " + formatted +
+                           " is a group; groups cannot be imported");
+        continue;
+      }
+      row.name = name;
+      row.address = !email.empty() ? email : !phone.empty() ? phone : postal;
+      rows->push_back(row);
+    } else if (p.name == "FN") {
+      formatted = Trimmed(Text(p.value));
+    } else if (p.name == "N") {
+      std::vector<std::string> parts = Components(p.value);
+      family = parts[0];
+      given = parts.size() > 1 ? parts[1] : "";
+    } else if (p.name == "EMAIL" && email.empty()) {
+      email = Trimmed(Text(p.value));
+    } else if (p.name == "TEL" && phone.empty()) {
+      phone = Trimmed(Text(p.value));
+      if (phone.compare(0, 4, "tel:") == 0) phone = phone.substr(4);
+    } else if (p.name == "ADR" && postal.empty()) {
+      // The street, or every part that is there, joined.
+      std::vector<std::string> parts = Components(p.value);
+      for (const std::string& part : parts) {
+        if (Trimmed(part).empty()) continue;
+        if (!postal.empty()) postal += ", ";
+        postal += Trimmed(part);
+      }
+    } else if (p.name == "NOTE") {
+      row.comment = Text(p.value);
+    } else if (p.name == "KIND" && Lower(p.value) == "group") {
+      group = true;
+    } else if (p.name == "X-ADDRESSBOOKSERVER-KIND" && Lower(p.value) == "group") {
+      group = true;
+    }
+  }
 }
 
 }  // namespace addrbook

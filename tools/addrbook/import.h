@@ -23,4 +23,14 @@ struct ImportRow {
 // is the surname.  False (with `error`) when the file cannot be read so.
 bool ReadCsvRows(const std::string& text, std::vector<ImportRow>* rows, std::string* error);
 
+// True when the text is a vCard file.
+bool IsVcardText(const std::string& text);
+
+// The cards of a vCard 3.0 or 4.0 file: the name from N (the family name
+// as the surname) or FN; the address from EMAIL, else TEL, else ADR; the
+// comment from NOTE.  Groups (KIND:group) cannot be made through the
+// library: each is told in `skipped`.
+void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows,
+                   std::vector<std::string>* skipped);
+
 }  // namespace addrbook

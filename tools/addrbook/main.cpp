@@ -203,8 +203,14 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   std::string utf8 = text.str();
   if (options.input != Encoding::kUtf8) utf8 = ToUtf8(utf8, options.input);
   std::vector<ImportRow> rows;
+  std::vector<std::string> skipped;
   std::string error;
-  if (!ReadCsvRows(utf8, &rows, &error)) return book.Fail(path + ": " + error);
+  if (IsVcardText(utf8)) {
+    ReadVcardRows(utf8, &rows, &skipped);
+  } else if (!ReadCsvRows(utf8, &rows, &error)) {
+    return book.Fail(path + ": " + error);
+  }
+  for (const std::string& why : skipped) std::cerr << path << ": " << why << "\n";
 
   // One view holds the book in memory while the rows go in.
   ViewHandle view = OvelInitView(book.client(), 1);
@@ -267,6 +273,7 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   std::cout << (options.dryRun ? "would import " : "imported ") << added << " of " << total
             << " rows";
   if (duplicates) std::cout << "; " << duplicates << " already in the book, skipped";
+  if (!skipped.empty()) std::cout << "; " << skipped.size() << " groups skipped";
   std::cout << "\n";
   return refused ? 1 : 0;
 }
@@ -355,7 +362,9 @@ int main(int argc, char** argv) {
   CLI::App* importer = app.add_subcommand(
       "import",
       "Add the rows of a CSV file (this tool's, or Google, Outlook, Thunderbird exports)");
-  importer->add_option("FILE", importPath, "CSV file with a header line, or - for standard input")
+  importer
+      ->add_option("FILE", importPath,
+                   "CSV file with a header line, or vCard file, or - for standard input")
       ->required();
   importer->add_option("--input-encoding", inputEncoding, "Encoding of the file")
       ->check(CLI::IsMember({"utf8", "cp1252", "latin1"}));
