@@ -178,6 +178,15 @@ expect 0 "import a vCard export" -- "$tool" -d "$work/vround" import "$work/roun
 expect 0 "export it again" -- "$tool" -d "$work/vround" export --format vcard
 if cmp -s "$work/out" "$work/round.vcf"; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: vCard round trip"; diff "$work/round.vcf" "$work/out"; fi
+# So does a JSON export, and a JSON list.
+for kind in "export --format json" "list --format json"; do
+  rm -rf "$work/jround" && mkdir "$work/jround"
+  "$tool" -d "$work/shapes/google" $kind > "$work/round.json"  # a surname of two words
+  expect 0 "import the output of $kind" -- "$tool" -d "$work/jround" import "$work/round.json"
+  expect 0 "list it" -- "$tool" -d "$work/jround" list --format json
+  if "$tool" -d "$work/shapes/google" list --format json | cmp -s - "$work/out"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: JSON round trip of $kind"; fi
+done
 # A CSV export imports again to the same export, byte for byte.
 mkdir "$work/round"
 "$tool" -d "$work/text" list --format csv > "$work/round.csv"

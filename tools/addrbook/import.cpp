@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <nlohmann/json.hpp>
 
 #include "csv.h"
 
@@ -147,6 +148,43 @@ std::string Text(const std::string& value) {
 }
 
 }  // namespace
+
+bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows,
+                  std::vector<std::string>* skipped, std::string* error) {
+  nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+  if (document.is_discarded()) {
+    *error = "not valid JSON";
+    return false;
+  }
+  const nlohmann::json& list =
+      document.is_object() ? document.value("entries", nlohmann::json()) : document;
+  if (!list.is_array()) {
+    *error = "no list of entries";
+    return false;
+  }
+  int position = 0;
+  for (const nlohmann::json& item : list) {
+    ++position;
+    if (!item.is_object() || !item.value("name", nlohmann::json()).is_string()) {
+      skipped->push_back("entry " + std::to_string(position) + " has no name");
+      continue;
+    }
+    std::string name = item.value("name", std::string());
+    if (item.value("group", false)) {
+      skipped->push_back(name + " is a group; groups cannot be imported");
+      continue;
+    }
+    // The surname's spaces are "%" in the stored name.
+    std::string surname = item.value("surname", std::string());
+    if (!surname.empty() && name.size() >= surname.size() &&
+        name.compare(name.size() - surname.size(), surname.size(), surname) == 0) {
+      std::replace(name.end() - static_cast<std::ptrdiff_t>(surname.size()), name.end(), ' ', '%');
+    }
+    rows->push_back({position, name, item.value("address", std::string()),
+                     item.value("comment", std::string())});
+  }
+  return true;
+}
 
 bool IsVcardText(const std::string& input) {
   std::string text = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? input.substr(3) : input;

@@ -23,6 +23,13 @@ struct ImportRow {
 // is the surname.  False (with `error`) when the file cannot be read so.
 bool ReadCsvRows(const std::string& text, std::vector<ImportRow>* rows, std::string* error);
 
+// The entries of the tool's own JSON (list --format json, export --format
+// json): plain entries, their names given back their "%" from the surname;
+// groups are told in `skipped`.  False (with `error`) when it is not such
+// JSON.
+bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows,
+                  std::vector<std::string>* skipped, std::string* error);
+
 // True when the text is a vCard file.
 bool IsVcardText(const std::string& text);
 

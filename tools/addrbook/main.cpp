@@ -205,9 +205,12 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   std::vector<ImportRow> rows;
   std::vector<std::string> skipped;
   std::string error;
+  size_t first = utf8.find_first_not_of(" \t\r\n");
+  bool json = first != std::string::npos && (utf8[first] == '[' || utf8[first] == '{');
   if (IsVcardText(utf8)) {
     ReadVcardRows(utf8, &rows, &skipped);
-  } else if (!ReadCsvRows(utf8, &rows, &error)) {
+  } else if (json ? !ReadJsonRows(utf8, &rows, &skipped, &error)
+                  : !ReadCsvRows(utf8, &rows, &error)) {
     return book.Fail(path + ": " + error);
   }
   for (const std::string& why : skipped) std::cerr << path << ": " << why << "\n";
@@ -273,7 +276,7 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   std::cout << (options.dryRun ? "would import " : "imported ") << added << " of " << total
             << " rows";
   if (duplicates) std::cout << "; " << duplicates << " already in the book, skipped";
-  if (!skipped.empty()) std::cout << "; " << skipped.size() << " groups skipped";
+  if (!skipped.empty()) std::cout << "; " << skipped.size() << " skipped (groups)";
   std::cout << "\n";
   return refused ? 1 : 0;
 }
