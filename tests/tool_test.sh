@@ -178,6 +178,19 @@ expect 0 "import a vCard export" -- "$tool" -d "$work/vround" import "$work/roun
 expect 0 "export it again" -- "$tool" -d "$work/vround" export --format vcard
 if cmp -s "$work/out" "$work/round.vcf"; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: vCard round trip"; diff "$work/round.vcf" "$work/out"; fi
+# The tool's own CSV export with groups: the groups are told and skipped.
+mkdir "$work/cround"
+"$tool" -d "$work/club" export --format csv > "$work/club.csv"
+expect 0 "import a CSV export with groups" -- "$tool" -d "$work/cround" import "$work/club.csv"
+contains "is a group; groups cannot be imported" "groups of an export are reported"
+# Imports read files alike under any locale.
+for locale in "LANG=C" "LANG=" "LANG=C.UTF-8"; do
+  rm -rf "$work/lround" && mkdir "$work/lround"
+  expect 0 "import under $locale" -- env -u LC_ALL $locale "$tool" -d "$work/lround" import "$work/shapes/v4.vcf"
+  expect 0 "import cp1252 under $locale" -- env -u LC_ALL $locale "$tool" -d "$work/lround" import --input-encoding cp1252 "$work/shapes/cp1252.csv"
+  expect 0 "list under $locale" -- "$tool" -d "$work/lround" list --format csv
+  contains "José Win" "imported text under $locale"
+done
 # So does a JSON export, and a JSON list.
 for kind in "export --format json" "list --format json"; do
   rm -rf "$work/jround" && mkdir "$work/jround"

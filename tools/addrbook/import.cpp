@@ -48,6 +48,7 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
   int address = Column(header, {"address", "email", "e-mail", "email address", "e-mail address",
                                 "primary email", "e-mail 1 - value"});
   int comment = Column(header, {"comment", "note", "notes"});
+  int group = Column(header, {"group"});
   // No header, but rows of name, address and comment: the first line is a
   // row too when its second field is an address.
   bool headerless = name < 0 && given < 0 && family < 0 && address < 0 &&
@@ -69,7 +70,7 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
                  ? Trimmed(WithoutFormulaGuard(record.fields[static_cast<size_t>(at)]))
                  : std::string();
     };
-    ImportRow row{record.line, field(name), field(address), field(comment)};
+    ImportRow row{record.line, field(name), field(address), field(comment), field(group) == "1"};
     std::string first = field(given), last = field(family);
     if (!last.empty()) {
       std::replace(last.begin(), last.end(), ' ', '%');  // the whole family name is the surname

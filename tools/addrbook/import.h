@@ -13,6 +13,7 @@ struct ImportRow {
   std::string name;  // stored form: "%" joins the words of a family name
   std::string address;
   std::string comment;
+  bool group = false;  // a group of the tool's own export, which cannot be made
 };
 
 // The rows of a CSV file (UTF-8, with or without a byte order mark;

@@ -1,6 +1,7 @@
 // addrbook: a command-line address book over the ovel library.  Uses only
 // the public header and the shared library, as any caller would.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -213,6 +214,13 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
                   : !ReadCsvRows(utf8, &rows, &error)) {
     return book.Fail(path + ": " + error);
   }
+  for (const ImportRow& row : rows) {
+    if (row.group)
+      skipped.push_back("line " + std::to_string(row.line) + ": " + row.name +
+                        " is a group; groups cannot be imported");
+  }
+  rows.erase(std::remove_if(rows.begin(), rows.end(), [](const ImportRow& r) { return r.group; }),
+             rows.end());
   for (const std::string& why : skipped) std::cerr << path << ": " << why << "\n";
 
   // One view holds the book in memory while the rows go in.
