@@ -171,13 +171,21 @@ if [ "$(grep -c "x.org" "$work/out")" -eq 2 ]; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: dry run, duplicate or standard input import"; cat "$work/out"; fi
 expect 0 "a family name of three words" -- "$tool" -d "$work/shapes/v4" list --format json
 contains '"surname": "de la Cruz"' "N gives the surname"
-# A vCard export imports again to the same export: same cards, same UIDs.
-mkdir "$work/vround"
-"$tool" -d "$work/text" export --format vcard > "$work/round.vcf"
-expect 0 "import a vCard export" -- "$tool" -d "$work/vround" import "$work/round.vcf"
-expect 0 "export it again" -- "$tool" -d "$work/vround" export --format vcard
-if cmp -s "$work/out" "$work/round.vcf"; then passed=$((passed + 1)); else
-  failed=$((failed + 1)); echo "FAIL: vCard round trip"; diff "$work/round.vcf" "$work/out"; fi
+# Exports import again into an empty book to the same output: vCard with
+# the same cards and UIDs, CSV byte for byte, JSON with whole surnames.
+round_trip() {  # round_trip BOOK "OUTPUT" "CHECK" WHAT
+  rm -rf "$work/round" && mkdir "$work/round"
+  "$tool" -d "$1" $2 > "$work/round.in"
+  expect 0 "import $4" -- "$tool" -d "$work/round" import "$work/round.in"
+  "$tool" -d "$1" $3 > "$work/round.want"
+  "$tool" -d "$work/round" $3 > "$work/round.got"
+  if cmp -s "$work/round.want" "$work/round.got"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: round trip of $4"; diff "$work/round.want" "$work/round.got"; fi
+}
+round_trip "$work/text" "export --format vcard" "export --format vcard" "a vCard export"
+round_trip "$work/text" "list --format csv" "list --format csv" "a CSV list"
+round_trip "$work/shapes/google" "export --format json" "list --format json" "a JSON export"
+round_trip "$work/shapes/google" "list --format json" "list --format json" "a JSON list"
 # The tool's own CSV export with groups: the groups are told and skipped.
 mkdir "$work/cround"
 "$tool" -d "$work/club" export --format csv > "$work/club.csv"
@@ -191,22 +199,6 @@ for locale in "LANG=C" "LANG=" "LANG=C.UTF-8"; do
   expect 0 "list under $locale" -- "$tool" -d "$work/lround" list --format csv
   contains "José Win" "imported text under $locale"
 done
-# So does a JSON export, and a JSON list.
-for kind in "export --format json" "list --format json"; do
-  rm -rf "$work/jround" && mkdir "$work/jround"
-  "$tool" -d "$work/shapes/google" $kind > "$work/round.json"  # a surname of two words
-  expect 0 "import the output of $kind" -- "$tool" -d "$work/jround" import "$work/round.json"
-  expect 0 "list it" -- "$tool" -d "$work/jround" list --format json
-  if "$tool" -d "$work/shapes/google" list --format json | cmp -s - "$work/out"; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: JSON round trip of $kind"; fi
-done
-# A CSV export imports again to the same export, byte for byte.
-mkdir "$work/round"
-"$tool" -d "$work/text" list --format csv > "$work/round.csv"
-expect 0 "import an export" -- "$tool" -d "$work/round" import "$work/round.csv"
-expect 0 "export it again" -- "$tool" -d "$work/round" list --format csv
-if cmp -s "$work/out" "$work/round.csv"; then passed=$((passed + 1)); else
-  failed=$((failed + 1)); echo "FAIL: CSV round trip"; diff "$work/round.csv" "$work/out"; fi
 
 # Find, show, edit, a guarded delete and a mail client's query.
 mkdir "$work/edit" && cp "$example" "$work/edit/ADDRBOOK.DAT"
