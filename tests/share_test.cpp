@@ -287,7 +287,7 @@ TEST_F(ShareTest, ASaveRemovesWhatSavesThatDiedLeftBehind) {
 }
 
 #if defined(_WIN32)
-TEST_F(ShareTest, AReadOnlyBookIsNotReplaced) {
+TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndAttributesAreKept) {
   Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
   ASSERT_TRUE(SetFileAttributesA(dir_.BookFile().c_str(), FILE_ATTRIBUTE_READONLY));
   Bytes before = File();
@@ -295,6 +295,15 @@ TEST_F(ShareTest, AReadOnlyBookIsNotReplaced) {
   EXPECT_EQ(File(), before);
   SetFileAttributesA(dir_.BookFile().c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 1);
+  // A hidden book stays hidden: the new file takes the old one's attributes.
+  ASSERT_TRUE(SetFileAttributesA(dir_.BookFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 1);
+  EXPECT_TRUE(GetFileAttributesA(dir_.BookFile().c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(File(), BookBytes(3)
+                        .Plain(1, "Ann Aa", "a@x")
+                        .Plain(2, "Bo Bb", "b@x")
+                        .Plain(3, "Cy Cc", "c@x")
+                        .bytes());
 }
 #endif
 
