@@ -11,21 +11,21 @@ if [ -z "${WINEPREFIX:-}" ] && [ -z "${HOME:-}" ]; then
   export WINEPREFIX=/tmp/ovel-wine-prefix
 fi
 
-# One Wine session for the whole run: a program that waits on a pipe keeps
-# the wineserver and Wine's own services up, so each test program starts in
-# a fraction of a second instead of waiting for them to start and stop.
-session=$(mktemp -d)
+# Wine stays up while the tests run: a program that waits on a pipe keeps
+# the wineserver and Wine's own services alive, so each test program starts
+# in a fraction of a second instead of waiting for them to start and stop.
+pipes=$(mktemp -d)
 stop_wine() {
   exec 9>&- 2>/dev/null || true
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  rm -rf "$session"
+  rm -rf "$pipes"
 }
 trap stop_wine EXIT
 if [ -x /usr/lib/wine/wine64 ]; then
-  mkfifo "$session/keep"
-  /usr/lib/wine/wine64 cmd <"$session/keep" >/dev/null 2>&1 &
-  exec 9>"$session/keep"
+  mkfifo "$pipes/keep"
+  /usr/lib/wine/wine64 cmd <"$pipes/keep" >/dev/null 2>&1 &
+  exec 9>"$pipes/keep"
 fi
 
 for preset in debug release windows windows64; do
