@@ -34,11 +34,11 @@ bool ProveView(ViewHandle view, ViewSnapshot* out) {
 
 bool Shows(const Entry* entry, bool includeGroups) { return includeGroups || !IsGroup(entry); }
 
-// The index-th entry of `list` that a view shows, or null.
-Entry* NthShown(Entry* list, int32_t index, bool includeGroups) {
+// The link in `*list` to the index-th entry a view shows, or null.
+Entry** LinkToShown(Entry** list, int32_t index, bool includeGroups) {
   if (index < 0) return nullptr;
-  for (Entry* entry = list; entry; entry = entry->next) {
-    if (Shows(entry, includeGroups) && index-- == 0) return entry;
+  for (Entry** link = list; *link; link = &(*link)->next) {
+    if (Shows(*link, includeGroups) && index-- == 0) return link;
   }
   return nullptr;
 }
@@ -56,26 +56,27 @@ Entry** LinkTo(Entry** list, const Entry* entry) {
 // older than the one before, nothing tells which entry it meant.
 struct DeleteTarget {
   bool known;
-  Entry* entry;  // in the current list; null when it names none
-  Entry* seen;   // in the previous list, when the view read that one
+  Entry** link;      // to the entry in the current list; null when it names none
+  Entry** seenLink;  // to it in the previous list, when the view read that one
 };
 
 DeleteTarget FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index) {
   if (view.seenLoads == book->loads) {
-    return {true, NthShown(book->entries, index, view.includeGroups), nullptr};
+    return {true, LinkToShown(&book->entries, index, view.includeGroups), nullptr};
   }
   if (!book->hasPrevious || view.seenLoads != book->previousLoads) return {false, nullptr, nullptr};
-  Entry* seen = NthShown(book->previousEntries, index, view.includeGroups);
-  Entry* entry = seen ? FindSameEntry(book->entries, seen, book->previousEntries) : nullptr;
-  return {true, entry, seen};
+  Entry** seenLink = LinkToShown(&book->previousEntries, index, view.includeGroups);
+  if (!seenLink) return {true, nullptr, nullptr};
+  Entry* entry = FindSameEntry(book->entries, *seenLink, book->previousEntries);
+  return {true, entry ? LinkTo(&book->entries, entry) : nullptr, seenLink};
 }
 
 // Takes a deleted entry out of the list a stale view read too, so that its
 // later indexes shift as after any delete.
-void ForgetSeen(Book* book, Entry* seen) {
-  if (!seen) return;
-  Entry** link = LinkTo(&book->previousEntries, seen);
-  *link = seen->next;
+void ForgetSeen(Entry** seenLink) {
+  if (!seenLink) return;
+  Entry* seen = *seenLink;
+  *seenLink = seen->next;
   FreeEntry(seen);
 }
 
@@ -201,24 +202,25 @@ extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index
   if (!book) return 0;
   DeleteTarget target = FindDeleteTarget(book, snapshot, index);
   if (!target.known) return 0;
-  if (!target.entry) {
+  if (!target.link) {
     // No entry, or one that another program has deleted already.
-    ForgetSeen(book, target.seen);
+    ForgetSeen(target.seenLink);
     return 1;
   }
-  Entry** link = LinkTo(&book->entries, target.entry);
-  *link = target.entry->next;
+  Entry** link = target.link;
+  Entry* entry = *link;
+  *link = entry->next;
   int32_t wasDirty = book->dirty;
   book->dirty = 1;
   --book->entryCount;
   ++book->changeCount;
   if (SaveBook(book)) {
-    FreeEntry(target.entry);
-    ForgetSeen(book, target.seen);
+    FreeEntry(entry);
+    ForgetSeen(target.seenLink);
     return 1;
   }
   // The save left the list as it was: the entry goes back to its place.
-  *link = target.entry;
+  *link = entry;
   ++book->entryCount;
   ++book->changeCount;
   book->dirty = wasDirty;

@@ -118,15 +118,16 @@ std::vector<Property> Properties(const std::string& text) {
   return properties;
 }
 
-// The components of a structured value, unescaped.
-std::vector<std::string> Components(const std::string& value) {
+// The components of a structured value split at `separator` (none when
+// it is 0), unescaped.
+std::vector<std::string> Components(const std::string& value, char separator = ';') {
   std::vector<std::string> parts(1);
   for (size_t i = 0; i < value.size(); ++i) {
     char c = value[i];
     if (c == '\\' && i + 1 < value.size()) {
       char next = value[++i];
       parts.back() += next == 'n' || next == 'N' ? '\n' : next;
-    } else if (c == ';') {
+    } else if (separator && c == separator) {
       parts.emplace_back();
     } else {
       parts.back() += c;
@@ -135,18 +136,8 @@ std::vector<std::string> Components(const std::string& value) {
   return parts;
 }
 
-std::string Text(const std::string& value) {
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\\' && i + 1 < value.size()) {
-      char next = value[++i];
-      out += next == 'n' || next == 'N' ? '\n' : next;
-    } else {
-      out += value[i];
-    }
-  }
-  return out;
-}
+// A text value, unescaped.
+std::string Text(const std::string& value) { return Components(value, '\0')[0]; }
 
 }  // namespace
 
