@@ -51,6 +51,8 @@ struct Book {
   // are, and the lock file held (kNoFile when none).
   const BookFiles* files;
   FileRef lockFile;
+  // This Book's first save has looked for files that dead saves left.
+  bool leftoversSwept;
 };
 
 extern RecordChain gBookChain;

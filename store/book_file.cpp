@@ -102,13 +102,20 @@ bool WriteBookFile(const BookFiles& files, const uint8_t* bytes, uint32_t size) 
   return written;
 }
 
-// In one walk, each entry takes its new id and each group's members are
-// translated through `newIdOfId`, made before the walk from the old ids.
-void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
-  for (Entry* entry = book->entries; entry; entry = entry->next) {
-    entry->flags = (entry->flags & kGroupFlag) | entry->newId;
-    if (!IsGroup(entry)) continue;
-    uint16_t* members = entry->members;
+// Gives the first `count` entries back the ids they had before a save
+// renumbered them.
+void RestoreIds(Book* book, uint16_t count) {
+  Entry* entry = book->entries;
+  for (uint16_t i = 0; i < count && entry; ++i, entry = entry->next) {
+    entry->flags = (entry->flags & kGroupFlag) | entry->oldId;
+  }
+}
+
+// Translates each group's members through `newIdOfId` (indexed by old id),
+// dropping those that name no entry.
+void CompactMembers(Entry* const* groups, uint16_t groupCount, const uint16_t* newIdOfId) {
+  for (uint16_t g = 0; g < groupCount; ++g) {
+    uint16_t* members = groups[g]->members;
     uint16_t kept = 0;
     for (unsigned i = 1; i <= members[0]; ++i) {
       uint16_t newId = members[i] <= kIdMask ? newIdOfId[members[i]] : 0;
@@ -116,9 +123,14 @@ void ApplyNewIds(Book* book, const uint16_t* newIdOfId, uint16_t count) {
     }
     members[0] = kept;
   }
-  book->nextId = static_cast<int16_t>(count + 1);
-  book->dirty = 0;
 }
+
+// What a save works with besides the bytes: the new id of each old id (the
+// first entry in list order owns a repeated id) and the groups.
+struct SaveScratch {
+  uint16_t newIdOfId[kIdMask + 1];
+  Entry* groups[kMaxEntries];
+};
 
 }  // namespace
 
@@ -195,40 +207,66 @@ bool SaveBook(Book* book) {
   // other process is changing the file, or saving into its directory.
   const BookFiles* files = book->files;
   if (book->lockFile == kNoFile || !files || !PlatformMayReplace(files->file)) return false;
-  PlatformRemoveStaleFiles(files->directory);
 
-  // New ids by old id (the first entry in list order owns a repeated id),
-  // and the size the file can need, in one walk of the list.
-  uint16_t* newIdOfId = static_cast<uint16_t*>(AllocBlock((kIdMask + 1) * sizeof(uint16_t)));
-  if (!newIdOfId) return false;
+  SaveScratch* scratch = static_cast<SaveScratch*>(AllocScratchBlock(sizeof(SaveScratch)));
+  if (!scratch) return false;
+  memset(scratch->newIdOfId, 0, sizeof scratch->newIdOfId);
+  // In one walk: each entry takes its position as its id and keeps the old
+  // one until the save ends; the new id of each old id, the groups, and the
+  // size the file can need.
   uint16_t count = 0;
-  uint32_t bound = 0;
+  uint16_t groupCount = 0;
+  uint32_t bound = kHeaderSize;
   for (Entry* entry = book->entries; entry; entry = entry->next) {
-    entry->newId = ++count;
-    if (!newIdOfId[EntryId(entry)]) newIdOfId[EntryId(entry)] = entry->newId;
+    if (count == kMaxEntries) {  // more than the file can hold
+      RestoreIds(book, count);
+      FreeBlock(scratch);
+      return false;
+    }
+    entry->oldId = EntryId(entry);
+    entry->flags = (entry->flags & kGroupFlag) | ++count;
+    uint16_t* slot = &scratch->newIdOfId[entry->oldId];
+    if (!*slot) *slot = count;
+    if (IsGroup(entry)) scratch->groups[groupCount++] = entry;
     bound += EntrySizeBound(entry);
   }
-  bound += kHeaderSize;
+
+  // The count of saves is odd while a save is under way: a save that finds
+  // it odd follows one that died and may have left its temporary files.
+  // They are looked for then, and once per Book (a power cut may have kept
+  // the files but lost the count); not at every save, since listing a large
+  // directory costs more than the rest of the save.
+  BookVersion version = book->version;
+  if (!version.savesKnown) ReadSaves(book, &version);
+  if (!book->leftoversSwept || (version.saves & 1)) {
+    PlatformRemoveStaleFiles(files->directory);
+    book->leftoversSwept = true;
+  }
+  uint64_t before = version.saves + (version.saves & 1);
+  if (version.savesKnown) PlatformWriteLockCount(book->lockFile, before + 1);
 
   bool saved = false;
   if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
-    uint32_t size = SerializeBook(book->entries, count, newIdOfId, bytes);
+    uint32_t size = SerializeBook(book->entries, count, scratch->newIdOfId, bytes);
     saved = WriteBookFile(*files, bytes, size);
     FreeBlock(bytes);
   }
-  if (saved) {
-    ApplyNewIds(book, newIdOfId, count);
+  if (!saved) {
+    RestoreIds(book, count);
+    if (version.savesKnown) PlatformWriteLockCount(book->lockFile, version.saves);
+  } else {
+    CompactMembers(scratch->groups, groupCount, scratch->newIdOfId);
+    book->nextId = static_cast<int16_t>(count + 1);
+    book->dirty = 0;
     // The version just written; the count of saves tells it from every
-    // earlier one, whatever stamp the system gives the file.  The count the
-    // lock file holds was read when the call took the lock.
-    BookVersion version = book->version;
-    if (!version.savesKnown) ReadSaves(book, &version);
-    version.saves += 1;
-    version.savesKnown = PlatformWriteLockCount(book->lockFile, version.saves);
+    // earlier one, whatever stamp the system gives the file.
+    version.saves = before + 2;
+    version.savesKnown =
+        version.savesKnown && PlatformWriteLockCount(book->lockFile, version.saves);
     if (!PlatformStampAt(files->file, &version.file)) version.file = {};
     book->version = version;
   }
-  FreeBlock(newIdOfId);
+  FreeBlock(scratch);
   return saved;
 }
 

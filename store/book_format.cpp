@@ -94,9 +94,30 @@ Entry* MergeOutOfOrder(Entry* inOrder, Entry* newestFirst) {
   return Merge(SortByKey(newestFirst), inOrder);
 }
 
+// Copies `length` (at most 255) bytes with fixed-size moves that may
+// overlap, as C libraries do for short copies.  A memcpy of a length the
+// compiler knows to be small becomes a `rep movs`, whose start-up cost is
+// many times that of copying a name.
+void CopyShort(uint8_t* out, const char* text, size_t length) {
+  if (length >= 16) {
+    for (size_t done = 0; done + 16 < length; done += 16) memcpy(out + done, text + done, 16);
+    memcpy(out + length - 16, text + length - 16, 16);
+  } else if (length >= 8) {
+    memcpy(out, text, 8);
+    memcpy(out + length - 8, text + length - 8, 8);
+  } else if (length >= 4) {
+    memcpy(out, text, 4);
+    memcpy(out + length - 4, text + length - 4, 4);
+  } else if (length > 0) {
+    out[0] = static_cast<uint8_t>(text[0]);
+    out[length / 2] = static_cast<uint8_t>(text[length / 2]);
+    out[length - 1] = static_cast<uint8_t>(text[length - 1]);
+  }
+}
+
 uint8_t* PutCountedString(uint8_t* out, const char* text, uint8_t length) {
   *out++ = length;
-  memcpy(out, text, length);
+  CopyShort(out, text, length);
   return out + length;
 }
 
@@ -170,7 +191,7 @@ uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdO
   *at++ = kFormatByte;
   at = PutWord(at, count);
   for (const Entry* entry = list; entry; entry = entry->next) {
-    at = PutWord(at, static_cast<uint16_t>(entry->newId | (IsGroup(entry) ? kFileGroupBit : 0)));
+    at = PutWord(at, static_cast<uint16_t>(EntryId(entry) | (IsGroup(entry) ? kFileGroupBit : 0)));
     at = PutCountedString(at, entry->storedName, entry->nameLength);
     if (IsGroup(entry)) {
       uint8_t* countByte = at++;

@@ -16,7 +16,7 @@ inline constexpr uint32_t kMaxMembers = 255;
 struct Entry {
   Entry* next;
   uint32_t flags;  // id in bits 0-13, group flag in bit 14
-  uint16_t newId;  // scratch of a save: the id the entry receives
+  uint16_t oldId;  // scratch of a save: the id before it renumbered the entry
   uint16_t surnameOffset;
   // Lengths of the stored name, the address and the comment, which a save
   // writes as length bytes (each at most 255).

@@ -277,13 +277,25 @@ TEST_F(ShareTest, ASaveRemovesWhatSavesThatDiedLeftBehind) {
   Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
   for (const std::string& name : leftovers) WriteBytes(dir_.path() + "/" + name, File());
   for (const std::string& name : others) WriteBytes(dir_.path() + "/" + name, {1});
-  ViewHandle view = OvelInitView(client_, 1);
-  ASSERT_EQ(OvelDeleteViewItem(view, 0), 1);
   std::vector<std::string> expected = others;
   expected.push_back("ADDRBOOK.DAT");
   std::sort(expected.begin(), expected.end());
+  ViewHandle view = OvelInitView(client_, 1);
+  ASSERT_EQ(OvelDeleteViewItem(view, 0), 1);  // the Book's first save looks
   EXPECT_EQ(dir_.Files(), expected);
   OvelFreeView(view);
+
+  // Later saves look when the count of saves is odd: a save died under way.
+  for (const std::string& name : leftovers) WriteBytes(dir_.path() + "/" + name, File());
+  std::string lock = dir_.path() + "/ADDRBOOK.LCK";
+  Bytes count = ReadBytes(lock);
+  ASSERT_EQ(count.size(), 8u);
+  EXPECT_EQ(count[0] % 2, 0);
+  count[0] |= 1;
+  WriteBytes(lock, count);
+  ASSERT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 1);
+  EXPECT_EQ(dir_.Files(), expected);
+  EXPECT_EQ(ReadBytes(lock)[0], count[0] + 3);  // even again, and new
 }
 
 #if defined(_WIN32)

@@ -221,6 +221,28 @@ TEST_F(StoreTest, TrailingBytesAreIgnoredAndGoneAfterTheNextSave) {
   EXPECT_EQ(File(), BookBytes(2).Plain(1, "Ann Lee", "ann").Plain(2, "Bo Zed", "bo").bytes());
 }
 
+TEST_F(StoreTest, StringsOfEveryLengthAreWrittenBackExactly) {
+  // Names, addresses and comments of every length from 0 to 255, each byte
+  // telling its position, so that a copy that drops, repeats or moves a
+  // byte shows.
+  auto text = [](size_t length, int seed) {
+    std::string s(length, ' ');
+    for (size_t i = 0; i < length; ++i) s[i] = static_cast<char>('A' + (seed + 7 * i) % 58);
+    return s;
+  };
+  auto build = [&](uint16_t count) {
+    BookBytes book(count);
+    for (uint16_t i = 0; i < 256; ++i) {
+      std::string name = Numbered("", 100 + i) + text(i < 3 ? 0 : i - 3, i);
+      book.Plain(static_cast<uint16_t>(i + 1), name, text(i, i + 1), text(255 - i, i + 2));
+    }
+    return book;
+  };
+  Write(build(256).bytes());
+  ASSERT_EQ(Add("zz", "last"), 1);
+  EXPECT_EQ(File(), build(257).Plain(257, "zz", "last").bytes());
+}
+
 TEST_F(StoreTest, OutOfOrderFileLoadsSortedAndIsSavedSorted) {
   // Once a record is out of order, later ones go before their equals.
   Write(BookBytes(5)
