@@ -27,12 +27,16 @@ ROWS = {
 def main():
     data = json.load(open(sys.argv[1]) if len(sys.argv) > 1 else sys.stdin)
     times = {}
+    paired = {}  # (ratio counter, size) -> median ratio of SavesBesideFloor
     for b in data["benchmarks"]:
         if b.get("aggregate_name", "median") != "median":
             continue
         name, size = b["run_name"].split("/")
         scale = {"ns": 1e-3, "us": 1, "ms": 1e3}[b["time_unit"]]
         times[(name, int(size))] = b["real_time"] * scale  # microseconds
+        for counter in ("add_ratio", "delete_ratio"):
+            if counter in b:
+                paired[(counter, int(size))] = b[counter]
 
     def us(value):
         return "%.1f" % value if value < 100 else "%.0f" % value
@@ -62,6 +66,12 @@ def main():
             else:
                 cells.append("")
         print("| %s | %s |" % (name, " | ".join(cells)))
+    if paired:
+        # The same ratios from SavesBesideFloor: each save timed right after
+        # a floor write, medians over every iteration of the run.
+        for name, counter in (("AddWithView", "add_ratio"), ("DeleteWithView", "delete_ratio")):
+            cells = ["%.2f" % paired[(counter, s)] if (counter, s) in paired else "" for s in SIZES]
+            print("| %s, paired with the floor | %s |" % (name, " | ".join(cells)))
 
 
 if __name__ == "__main__":
