@@ -39,9 +39,9 @@ inline uint32_t EntrySizeBound(const Entry* entry) {
          (IsGroup(entry) ? 1 + 2u * entry->members[0] : 1u + entry->addressLength);
 }
 
-// Writes `count` entries of `list` with their ids, group members translated through `newIdOfId` (indexed by old id, 0 for an
-// id that names no entry) and dropped when they name none.  Returns the
-// number of bytes written.
+// Writes `count` entries of `list` with their ids, group members translated through `newIdOfId`
+// (indexed by old id, 0 for an id that names no entry) and dropped when they name none.  Returns
+// the number of bytes written.
 uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdOfId, uint8_t* out);
 
 }  // namespace ovel
