@@ -82,13 +82,10 @@ bool PlatformIsSeparator(char c);
 
 // Files.
 enum class OpenResult { kOpened, kMissing, kFailed };
-OpenResult PlatformOpenRead(const char* path, FileRef* file);
+// Opens a regular file for reading and gives its stamp (its size among it).
+OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp);
 // Bytes read, fewer than `size` only at the end of the file; -1 on error.
 long PlatformRead(FileRef file, void* buffer, size_t size);
-// Length of a file opened for reading; -1 when it cannot be had.
-long long PlatformFileSize(FileRef file);
-// The stamp of a file opened for reading; false when it cannot be had.
-bool PlatformStampOf(FileRef file, FileStamp* stamp);
 // The stamp of the file at `path` (exists false when there is none); false
 // when it cannot be had.
 bool PlatformStampAt(const char* path, FileStamp* stamp);

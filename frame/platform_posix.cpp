@@ -238,7 +238,17 @@ bool PlatformResolveFile(const char* path, char* out) {
   return false;
 }
 
-OpenResult PlatformOpenRead(const char* path, FileRef* file) {
+namespace {
+
+FileStamp StampFrom(const struct stat& info) {
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+          static_cast<int64_t>(info.st_size),
+          static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, true};
+}
+
+}  // namespace
+
+OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
   *file = kNoFile;
   if (FaultTrips(FaultPoint::kOpen)) return OpenResult::kFailed;
   int fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -250,6 +260,7 @@ OpenResult PlatformOpenRead(const char* path, FileRef* file) {
     close(fd);
     return OpenResult::kFailed;
   }
+  *stamp = StampFrom(info);
   *file = fd;
   return OpenResult::kOpened;
 }
@@ -267,29 +278,7 @@ long PlatformRead(FileRef file, void* buffer, size_t size) {
   return static_cast<long>(done);
 }
 
-long long PlatformFileSize(FileRef file) {
-  struct stat info;
-  return fstat(static_cast<int>(file), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
-}
-
 void PlatformCloseRead(FileRef file) { close(static_cast<int>(file)); }
-
-namespace {
-
-FileStamp StampFrom(const struct stat& info) {
-  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-          static_cast<int64_t>(info.st_size),
-          static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, true};
-}
-
-}  // namespace
-
-bool PlatformStampOf(FileRef file, FileStamp* stamp) {
-  struct stat info;
-  if (fstat(static_cast<int>(file), &info) != 0) return false;
-  *stamp = StampFrom(info);
-  return true;
-}
 
 bool PlatformStampAt(const char* path, FileStamp* stamp) {
   struct stat info;

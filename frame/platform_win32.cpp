@@ -116,7 +116,24 @@ bool PlatformResolveFile(const char* path, char* out) {
   return true;
 }
 
-OpenResult PlatformOpenRead(const char* path, FileRef* file) {
+namespace {
+
+bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  *stamp = {
+      info.dwVolumeSerialNumber,
+      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
+      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime),
+      true};
+  return true;
+}
+
+}  // namespace
+
+OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
   *file = kNoFile;
   if (FaultTrips(FaultPoint::kOpen)) return OpenResult::kFailed;
   HFILE handle = _lopen(path, OF_READ);
@@ -124,6 +141,11 @@ OpenResult PlatformOpenRead(const char* path, FileRef* file) {
     DWORD error = GetLastError();
     return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? OpenResult::kMissing
                                                                             : OpenResult::kFailed;
+  }
+  // A Win32 HFILE is the file's handle.
+  if (!StampOfHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(handle)), stamp)) {
+    _lclose(handle);
+    return OpenResult::kFailed;
   }
   *file = handle;
   return OpenResult::kOpened;
@@ -142,36 +164,7 @@ long PlatformRead(FileRef file, void* buffer, size_t size) {
   return static_cast<long>(done);
 }
 
-long long PlatformFileSize(FileRef file) {
-  HFILE handle = static_cast<HFILE>(file);
-  LONG end = _llseek(handle, 0, FILE_END);
-  if (end == HFILE_ERROR || _llseek(handle, 0, FILE_BEGIN) == HFILE_ERROR) return -1;
-  return end;
-}
-
 void PlatformCloseRead(FileRef file) { _lclose(static_cast<HFILE>(file)); }
-
-namespace {
-
-bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  *stamp = {
-      info.dwVolumeSerialNumber,
-      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
-      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                           info.ftLastWriteTime.dwLowDateTime),
-      true};
-  return true;
-}
-
-}  // namespace
-
-bool PlatformStampOf(FileRef file, FileStamp* stamp) {
-  // A Win32 HFILE is the file's handle.
-  return StampOfHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)), stamp);
-}
 
 bool PlatformStampAt(const char* path, FileStamp* stamp) {
   *stamp = {};

@@ -27,13 +27,13 @@ BookStatus ReadBookFile(const Book* book, const char* path, uint8_t** data, size
   ReadSaves(book, version);
   version->file = {};
   FileRef file;
-  OpenResult opened = PlatformOpenRead(path, &file);
+  OpenResult opened = PlatformOpenRead(path, &file, &version->file);
   *missing = opened == OpenResult::kMissing;
   if (opened != OpenResult::kOpened) return *missing ? kBookLoaded : kBookUnreadable;
 
   BookStatus status = kBookUnreadable;
-  long long length = PlatformFileSize(file);
-  if (length > 0 && PlatformStampOf(file, &version->file)) {
+  int64_t length = version->file.size;
+  if (length > 0) {
     uint32_t capacity =
         length < kMaxBookFileSize ? static_cast<uint32_t>(length) : kMaxBookFileSize;
     uint8_t* buffer = static_cast<uint8_t*>(AllocScratchBlock(capacity));
