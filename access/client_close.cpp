@@ -1,5 +1,6 @@
 // OvelTerminate: where a caller leaves the library.
 #include "access/view.h"
+#include "frame/call_errors.h"
 #include "frame/client.h"
 #include "ovel.h"
 #include "store/book_file.h"
@@ -7,7 +8,8 @@
 using namespace ovel;
 
 extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
-  if (!ClientIsOpen(client)) return 0;
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
   {
     LockedBook locked(client);
     if (Book* book = locked.book()) {

@@ -4,6 +4,7 @@
 
 #include "access/copy_out.h"
 #include "frame/allocator.h"
+#include "frame/call_errors.h"
 #include "frame/client.h"
 #include "store/book_call.h"
 #include "store/book_file.h"
@@ -57,7 +58,8 @@ bool IsOnPath(const Frame* stack, uint32_t depth, const Entry* group) {
 
 }  // namespace
 
-MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) {
+MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive, bool* failedOut) {
+  *failedOut = true;
   // A path holds each group at most once, so the book's entry count bounds
   // its depth.  The walk is iterative: nesting can be 4095 deep.
   uint32_t capacity = book->entryCount ? book->entryCount : 1;
@@ -84,6 +86,7 @@ MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) 
       if (!IsOnPath(stack, depth, member) && depth < capacity) stack[depth++] = {member, 1};
       continue;
     }
+    if (listed == kMaxMemberItems) PlatformNoteCause(Cause::kNoMemory);
     MemberItem* item = listed < kMaxMemberItems ? CopyMember(member) : nullptr;
     if (!item) {
       failed = true;
@@ -98,6 +101,7 @@ MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive) 
     OvelFreeGroup(head);
     return nullptr;
   }
+  *failedOut = false;
   return head;
 }
 
@@ -107,16 +111,23 @@ using namespace ovel;
 
 extern "C" OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* groupName,
                                                            int recursive) {
-  if (!ClientIsOpen(client) || !groupName) return nullptr;
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, nullptr);
+  if (!groupName) return errors.Fail(Cause::kInvalidArgument, nullptr);
   BookCall call(client, BookAccess::kRead);
   Book* book = call.book();
-  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;
+  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return errors.Fail(nullptr);
   MemberItem* list = nullptr;
+  bool failed = true;
   if (const Entry* group = FindGroupByName(book, groupName)) {
-    list = ExpandMembers(book, group, recursive != 0);
+    list = ExpandMembers(book, group, recursive != 0, &failed);
+  } else {
+    PlatformNoteCause(Cause::kNotFound);
   }
   ReleaseBook(book);
-  return list;
+  if (failed) return errors.Fail(nullptr);
+  // A group whose members are all gone is no failure.
+  return list ? list : errors.Empty(list);
 }
 
 extern "C" OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list) {

@@ -12,8 +12,8 @@ inline constexpr uint32_t kMaxMemberItems = 65535;
 
 // Copies of the members of `group`, depth first; nested groups replaced by
 // their members when `recursive`, except a group already being expanded on
-// the current path, which is left out.  Null when there are none or when
-// memory runs out.
-MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive);
+// the current path, which is left out.  Null when there are none, or when
+// memory runs out (`failed` then true, the cause noted).
+MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive, bool* failed);
 
 }  // namespace ovel

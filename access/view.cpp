@@ -2,6 +2,7 @@
 
 #include "access/copy_out.h"
 #include "frame/allocator.h"
+#include "frame/call_errors.h"
 #include "frame/local_lock.h"
 #include "ovel.h"
 #include "store/book_call.h"
@@ -51,24 +52,36 @@ Entry** LinkTo(Entry** list, const Entry* entry) {
 }
 
 // What a delete through a view deletes: the entry the index named in the
-// list the view last read.  When the file was read again since, that entry
-// is looked for in the new list by its content; when the view read a list
-// older than the one before, nothing tells which entry it meant.
+// list the view last read.
 struct DeleteTarget {
-  bool known;
   Entry** link;      // to the entry in the current list; null when it names none
   Entry** seenLink;  // to it in the previous list, when the view read that one
 };
 
-DeleteTarget FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index) {
+// Finds the target.  When the file was read again since the view read the
+// list, the entry is looked for in the new list by its content.  False
+// (the cause noted) when nothing tells which entry the view meant: it read
+// a list older than the one before, or the new list has entries it could
+// have meant that differ.
+bool FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index, DeleteTarget* target) {
+  *target = {nullptr, nullptr};
   if (view.seenLoads == book->loads) {
-    return {true, LinkToShown(&book->entries, index, view.includeGroups), nullptr};
+    target->link = LinkToShown(&book->entries, index, view.includeGroups);
+    return true;
   }
-  if (!book->hasPrevious || view.seenLoads != book->previousLoads) return {false, nullptr, nullptr};
-  Entry** seenLink = LinkToShown(&book->previousEntries, index, view.includeGroups);
-  if (!seenLink) return {true, nullptr, nullptr};
-  Entry* entry = FindSameEntry(book->entries, *seenLink, book->previousEntries);
-  return {true, entry ? LinkTo(&book->entries, entry) : nullptr, seenLink};
+  if (!book->hasPrevious || view.seenLoads != book->previousLoads) {
+    PlatformNoteCause(Cause::kStaleView);
+    return false;
+  }
+  target->seenLink = LinkToShown(&book->previousEntries, index, view.includeGroups);
+  if (!target->seenLink) return true;
+  Entry* entry = nullptr;
+  if (FindEntryAgain(book->entries, *target->seenLink, &entry) == Refound::kAmbiguous) {
+    PlatformNoteCause(Cause::kStaleView);
+    return false;
+  }
+  if (entry) target->link = LinkTo(&book->entries, entry);
+  return true;
 }
 
 // Takes a deleted entry out of the list a stale view read too, so that its
@@ -134,14 +147,15 @@ void FreeViewsOfClient(const Client* client, Book* book) {
 using namespace ovel;
 
 extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int includeGroups) {
-  if (!ClientIsOpen(client)) return nullptr;
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, nullptr);
   BookCall call(client, BookAccess::kRead);
   Book* book = call.book();
-  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return nullptr;
+  if (!book || !call.fresh() || AcquireBook(book) != kBookLoaded) return errors.Fail(nullptr);
   LocalRef handle = ChainPush(&gViewChain, sizeof(View));
   if (!handle) {
     ReleaseBook(book);
-    return nullptr;
+    return errors.Fail(nullptr);
   }
   LocalLock<View> view(handle);
   view->client = client;
@@ -152,12 +166,13 @@ extern "C" OVEL_EXPORT ViewHandle OVELAPI OvelInitView(Client* client, int inclu
 }
 
 extern "C" OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view) {
+  CallErrors errors;
   ViewSnapshot snapshot;
-  if (!ProveView(view, &snapshot)) return -1;
+  if (!ProveView(view, &snapshot)) return errors.Fail(Cause::kInvalidHandle, -1);
   // A list that could not be read again is counted as it is.
   BookCall call(snapshot.client, BookAccess::kRead);
   const Book* book = call.book();
-  if (!book) return -1;
+  if (!book) return errors.Fail(-1);
   LocalLock<View> record(snapshot.handle);
   record->seenLoads = book->loads;
   if (record->count < 0 || record->countStamp != book->changeCount) {
@@ -172,20 +187,28 @@ extern "C" OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view) {
 }
 
 extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int index) {
+  CallErrors errors;
   ViewSnapshot snapshot;
-  if (!ProveView(view, &snapshot)) return nullptr;
+  if (!ProveView(view, &snapshot)) return errors.Fail(Cause::kInvalidHandle, nullptr);
   const Entry* entry;
+  uint32_t loads;
   {
     // A walk reads the list in memory: no file lock, no look at the file.
     LockedBook locked(snapshot.client);
     const Book* book = locked.book();
-    if (!book) return nullptr;
+    if (!book) return errors.Fail(Cause::kInvalidHandle, nullptr);
     LocalLock<View> record(snapshot.handle);
-    record->seenLoads = book->loads;
     entry = FindViewEntry(book, index, snapshot.includeGroups, &record->cursor);
+    loads = book->loads;
   }
+  if (!entry) return errors.Fail(Cause::kInvalidArgument, nullptr);
   // Entries live in blocks that do not move; the copy needs no lock.
-  return entry ? CopyOut(entry) : nullptr;
+  ViewItem* item = CopyOut(entry);
+  if (!item) return errors.Fail(nullptr);
+  // Only an entry copied out makes the view's indexes those of this list:
+  // a call that showed nothing leaves the view where it was.
+  LocalLock<View>(snapshot.handle)->seenLoads = loads;
+  return item;
 }
 
 extern "C" OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item) {
@@ -195,13 +218,14 @@ extern "C" OVEL_EXPORT void OVELAPI OvelFreeItem(ViewItem* item) {
 }
 
 extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index) {
+  CallErrors errors;
   ViewSnapshot snapshot;
-  if (!ProveView(view, &snapshot)) return 0;
+  if (!ProveView(view, &snapshot)) return errors.Fail(Cause::kInvalidHandle, 0);
   BookCall call(snapshot.client, BookAccess::kChange);
   Book* book = call.book();
-  if (!book) return 0;
-  DeleteTarget target = FindDeleteTarget(book, snapshot, index);
-  if (!target.known) return 0;
+  if (!book) return errors.Fail(0);
+  DeleteTarget target;
+  if (!FindDeleteTarget(book, snapshot, index, &target)) return errors.Fail(0);
   if (!target.link) {
     // No entry, or one that another program has deleted already.
     ForgetSeen(target.seenLink);
@@ -224,12 +248,13 @@ extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index
   ++book->entryCount;
   ++book->changeCount;
   book->dirty = wasDirty;
-  return 0;
+  return errors.Fail(0);
 }
 
 extern "C" OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view) {
+  CallErrors errors;
   ViewSnapshot snapshot;
-  if (!ProveView(view, &snapshot)) return 0;
+  if (!ProveView(view, &snapshot)) return errors.Fail(Cause::kInvalidHandle, 0);
   {
     LockedBook locked(snapshot.client);
     if (Book* book = locked.book()) ReleaseBook(book);

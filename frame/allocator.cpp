@@ -62,7 +62,10 @@ void ProcessContextTerm() {
 bool ProcessContextExists() { return FindContext() != 0; }
 
 void* AllocScratchBlock(uint32_t size) {
-  if (size == 0 || !ProcessContextExists()) return nullptr;
+  if (size == 0 || !ProcessContextExists()) {
+    PlatformNoteCause(Cause::kNoMemory);
+    return nullptr;
+  }
   return PlatformBlockAlloc(size);
 }
 

@@ -16,11 +16,17 @@ namespace {
 // names ignore case.  False when it does not fit with the book file's name.
 bool FormBookPath(const char* directory, char* given, char* path, char* key) {
   size_t length = strlen(directory);
-  if (length >= kPathMax) return false;
+  if (length >= kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   memcpy(given, directory, length + 1);
   if (!PlatformFullPath(path, given, kPathMax)) return false;
   length = PlatformTrimmedLength(path);
-  if (length + 1 + kLongestFileName + 1 > kPathMax) return false;
+  if (length + 1 + kLongestFileName + 1 > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   path[length++] = kPathSeparator;
   path[length] = '\0';
   memcpy(key, path, length + 1);
@@ -45,7 +51,7 @@ LocalRef OpenBook(const char* directory) {
         LocalLock<Book> book(result);
         if (book->clientCount++ == 0) {
           book->nextId = 1;
-          book->lockFile = kNoFile;
+          book->lock = kNoLock;
           memcpy(book->path, path, strlen(path) + 1);
           memcpy(book->key, key, strlen(key) + 1);
         }

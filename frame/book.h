@@ -48,9 +48,9 @@ struct Book {
   uint32_t previousLoads;
   bool hasPrevious;
   // During one call that reads or changes the file: where the book's files
-  // are, and the lock file held (kNoFile when none).
+  // are, and the lock held (kNoLock when none).
   const BookFiles* files;
-  FileRef lockFile;
+  BookLock lock;
   // This Book's first save has looked for files that dead saves left.
   bool leftoversSwept;
 };

@@ -2,6 +2,7 @@
 #include "frame/client.h"
 
 #include "frame/allocator.h"
+#include "frame/call_errors.h"
 #include "ovel.h"
 
 namespace ovel {
@@ -55,16 +56,17 @@ LockedBook::~LockedBook() {
 using namespace ovel;
 
 extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char* directory) {
-  if (!clientOut) return 0;
+  CallErrors errors;
+  if (!clientOut) return errors.Fail(Cause::kInvalidArgument, 0);
   *clientOut = nullptr;
-  if (!directory) return 0;
+  if (!directory) return errors.Fail(Cause::kInvalidArgument, 0);
   ProcessContextInit();
   Client* client = static_cast<Client*>(AllocBlock(sizeof(Client)));
-  if (!client) return 0;
+  if (!client) return errors.Fail(0);
   LocalRef book = OpenBook(directory);
   if (!book) {
     FreeBlock(client);
-    return 0;
+    return errors.Fail(0);
   }
   client->book = book;
   RegisterClient(client);

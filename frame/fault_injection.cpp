@@ -16,6 +16,8 @@ bool gRecording;
 std::vector<RecordedFileOp> gRecorded;
 std::map<intptr_t, std::string> gOpenedFiles;
 bool gSkipFlushes;
+bool gNoHardLinks;
+bool gCollideStamps;
 
 }  // namespace
 
@@ -80,5 +82,9 @@ void RecordOpenedFile(intptr_t file, const char* path) {
 
 void SkipFileFlushes(bool skip) { gSkipFlushes = skip; }
 bool FileFlushesSkipped() { return gSkipFlushes; }
+void SimulateNoHardLinks(bool simulate) { gNoHardLinks = simulate; }
+bool NoHardLinks() { return gNoHardLinks; }
+void CollideStamps(bool collide) { gCollideStamps = collide; }
+bool StampsCollide() { return gCollideStamps; }
 
 }  // namespace ovel

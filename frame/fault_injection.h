@@ -60,6 +60,15 @@ void RecordOpenedFile(intptr_t file, const char* path);
 // skipped (and reported as done).
 void SkipFileFlushes(bool skip);
 bool FileFlushesSkipped();
+// A file system without hard links (FAT, some network shares): link()
+// fails as it does there.
+void SimulateNoHardLinks(bool simulate);
+bool NoHardLinks();
+// Stamps that tell files apart by existence and size only, as on a system
+// that gives a new file the number and times of an old one: only the count
+// of saves can tell versions apart then.
+void CollideStamps(bool collide);
+bool StampsCollide();
 
 // True when this call of `point` is the one armed to fail.
 bool FaultTrips(FaultPoint point);
@@ -78,6 +87,8 @@ inline void RecordFileOp(FileOp, const char*, const char* = nullptr) {}
 inline void RecordFileOpOn(FileOp, intptr_t, const void* = nullptr, size_t = 0) {}
 inline void RecordOpenedFile(intptr_t, const char*) {}
 inline bool FileFlushesSkipped() { return false; }
+inline bool NoHardLinks() { return false; }
+inline bool StampsCollide() { return false; }
 #endif
 
 }  // namespace ovel

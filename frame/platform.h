@@ -38,9 +38,45 @@ struct FileStamp {
   uint64_t file;    // inode, or file index
   int64_t size;
   int64_t modified;  // last write time, in the platform's finest unit
+  // Last change of the file's data or attributes, which no program can set
+  // back: a rewrite in place that keeps the size and restores the write
+  // time still changes it.
+  int64_t changed;
   bool exists;
   bool operator==(const FileStamp&) const = default;
 };
+
+// Why a call failed.  Where a service of the system fails, the platform
+// layer notes the system's own error; the library notes the causes that it
+// finds itself.  The last noted cause is what the failing call reports.
+enum class Cause {
+  kInvalidArgument,  // a null, empty, overlong or out-of-range argument
+  kInvalidHandle,    // not an open Client or a live view
+  kNoMemory,
+  kNameTooLong,     // a directory whose path does not fit
+  kMalformedBook,   // the book file is not a book
+  kBookFull,        // the book holds as many entries as its file can
+  kIsDirectory,     // the book file or the lock file is a directory
+  kNotRegularFile,  // ... or a FIFO, device or socket
+  kStaleView,       // the view read a list too old to tell what it showed
+  kNotFound,        // no group has the name
+  kReadOnlyBook,    // the book's owner made it read-only
+  kIoError,
+};
+void PlatformNoteCause(Cause cause);
+// Notes the error of the system service that has just failed.
+void PlatformNoteSystemError();
+// Forgets the noted cause: each exported call starts with none.
+void PlatformClearError();
+// Leaves the noted cause where callers read it (errno, or the thread's
+// last-error code); an I/O error when none was noted.
+void PlatformRaiseError();
+// Leaves "no error" there: for a null result that is no failure.
+void PlatformRaiseNoError();
+// The noted cause, to be put back after a clean-up step that may note
+// another.
+long PlatformNotedCause();
+void PlatformRestoreCause(long noted);
 
 // Movable local memory.
 LocalRef PlatformLocalAlloc(size_t size, bool zeroFill);
@@ -83,6 +119,7 @@ bool PlatformIsSeparator(char c);
 // Files.
 enum class OpenResult { kOpened, kMissing, kFailed };
 // Opens a regular file for reading and gives its stamp (its size among it).
+// Never blocks on a FIFO or device: anything but a regular file fails.
 OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp);
 // Bytes read, fewer than `size` only at the end of the file; -1 on error.
 long PlatformRead(FileRef file, void* buffer, size_t size);
@@ -105,28 +142,46 @@ bool PlatformClose(FileRef file);
 // replacing it would override its owner's wish (a read-only book).
 bool PlatformMayReplace(const char* target);
 // Replaces `target` (a file in `directory`) by `source` in one step and
-// makes the replacement durable.  On failure `target` is as it was.
-bool PlatformReplaceDurably(const char* source, const char* target, const char* directory);
+// makes the replacement durable.  On failure `target` holds what it held
+// (its change time may differ), unless `*undoFailed` is set: the
+// replacement was made but neither flushed nor undone.
+bool PlatformReplaceDurably(const char* source, const char* target, const char* directory,
+                            bool* undoFailed);
 void PlatformRemove(const char* path);
 // Removes what saves that died left in `directory`: their temporary files
 // and the copies they kept of the file they were replacing.  Only for a
 // caller that holds the directory's lock file exclusively.
 void PlatformRemoveStaleFiles(const char* directory);
 
-// Lock files: a byte-range lock on a file that is never replaced, which
-// holds between processes (and machines, on a shared drive) and goes with
-// its process.  A lock file also keeps a count of the saves made under it.
+// The lock that orders every process's loads and changes of a book.  It is
+// taken on the book's directory where the system locks directories (a lock
+// that removing or renaming a name inside cannot take away), and as a
+// byte-range lock on a lock file beside the book, which is never replaced
+// and reaches where directory locks do not (network shares).  Both go with
+// their process.  The lock file also keeps a count of the saves made under
+// it.
 enum class LockMode { kShared, kExclusive };
-// Opens the lock file at `path` (creating it, with the modes of `likeFile`
-// where it exists, when it is missing) and waits for the lock; kNoFile when
-// it cannot be opened or locked.
-FileRef PlatformLock(const char* path, const char* likeFile, LockMode mode);
+struct BookLock {
+  FileRef directory;  // the locked directory, or kNoFile
+  FileRef file;       // the locked lock file, or kNoFile
+  bool exclusive;     // held exclusively: the holder may change the book
+};
+inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
+// Waits for the lock of the book `likeFile` in `directory`, whose lock file
+// is `path`.  A change creates a missing lock file (owned and readable like
+// the book, writable by whoever may write the book or the directory); a
+// lock file that is a symbolic link or not a regular file is refused.
+// False, with the cause noted, when the lock cannot be had: a shared lock
+// is then had by no one (a book on a read-only medium still loads).
+bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
+                  BookLock* lock);
 // The count kept in a locked lock file; false when it cannot be read.
-bool PlatformReadLockCount(FileRef lock, uint64_t* count);
-// Stores a new count; only under an exclusive lock.
-bool PlatformWriteLockCount(FileRef lock, uint64_t count);
-// Releases the lock and closes the lock file.
-void PlatformUnlock(FileRef lock);
+bool PlatformReadLockCount(const BookLock& lock, uint64_t* count);
+// Stores a new count; only under an exclusive lock, and false where the
+// lock file may not be written.
+bool PlatformWriteLockCount(const BookLock& lock, uint64_t count);
+// Releases the lock and closes what it holds.
+void PlatformUnlock(BookLock* lock);
 
 // Blocks and local records alive now, for leak checks.
 long PlatformLiveBlocks();

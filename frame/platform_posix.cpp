@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,59 @@
 #include "frame/platform.h"
 
 namespace ovel {
+namespace {
+
+// The errno value a failing call reports; 0 when none was noted.
+int gNotedError;
+
+// True when the armed fault trips here; the failure then looks like the
+// system's own, with `error`.
+bool Injected(FaultPoint point, int error) {
+  if (!FaultTrips(point)) return false;
+  errno = error;
+  gNotedError = error;
+  return true;
+}
+
+int ErrnoOf(Cause cause) {
+  switch (cause) {
+    case Cause::kInvalidArgument:
+    case Cause::kInvalidHandle:
+      return EINVAL;
+    case Cause::kNoMemory:
+      return ENOMEM;
+    case Cause::kNameTooLong:
+      return ENAMETOOLONG;
+    case Cause::kMalformedBook:
+      return EBADMSG;
+    case Cause::kBookFull:
+      return E2BIG;
+    case Cause::kIsDirectory:
+      return EISDIR;
+    case Cause::kNotRegularFile:
+      return ENXIO;
+    case Cause::kStaleView:
+      return ESTALE;
+    case Cause::kNotFound:
+      return ENOENT;
+    case Cause::kReadOnlyBook:
+      return EACCES;
+    case Cause::kIoError:
+      break;
+  }
+  return EIO;
+}
+
+}  // namespace
+
+void PlatformNoteCause(Cause cause) { gNotedError = ErrnoOf(cause); }
+void PlatformNoteSystemError() { gNotedError = errno ? errno : EIO; }
+void PlatformClearError() { gNotedError = 0; }
+void PlatformRaiseError() { errno = gNotedError ? gNotedError : EIO; }
+void PlatformRaiseNoError() { errno = 0; }
+long PlatformNotedCause() { return gNotedError; }
+void PlatformRestoreCause(long noted) { gNotedError = static_cast<int>(noted); }
+
 namespace {
 
 // Movable local memory is a table of slots.  A handle carries its slot and
@@ -57,16 +111,22 @@ bool GrowSlots() {
 }  // namespace
 
 LocalRef PlatformLocalAlloc(size_t size, bool zeroFill) {
-  if (FaultTrips(FaultPoint::kLocalAlloc)) return 0;
+  if (Injected(FaultPoint::kLocalAlloc, ENOMEM)) return 0;
   uint32_t index;
   if (gFirstFree) {
     index = gFirstFree - 1;
   } else {
-    if (gSlotsUsed == gSlotCapacity && !GrowSlots()) return 0;
+    if (gSlotsUsed == gSlotCapacity && !GrowSlots()) {
+      PlatformNoteCause(Cause::kNoMemory);
+      return 0;
+    }
     index = gSlotsUsed;
   }
   void* address = zeroFill ? calloc(1, size ? size : 1) : malloc(size ? size : 1);
-  if (!address) return 0;
+  if (!address) {
+    PlatformNoteCause(Cause::kNoMemory);
+    return 0;
+  }
   LocalSlot* slot = &gSlots[index];
   if (index == gSlotsUsed) {
     ++gSlotsUsed;
@@ -103,9 +163,13 @@ void PlatformLocalFree(LocalRef handle) {
 }
 
 void* PlatformBlockAlloc(size_t size) {
-  if (FaultTrips(FaultPoint::kBlockAlloc)) return nullptr;
+  if (Injected(FaultPoint::kBlockAlloc, ENOMEM)) return nullptr;
   void* address = malloc(size);
-  if (address) ++gLiveBlocks;
+  if (!address) {
+    PlatformNoteCause(Cause::kNoMemory);
+    return nullptr;
+  }
+  ++gLiveBlocks;
   return address;
 }
 
@@ -218,7 +282,10 @@ bool PlatformFullPath(char* out, const char* path, size_t outSize) {
 
 bool PlatformResolveFile(const char* path, char* out) {
   size_t length = strlen(path);
-  if (length + 1 > kPathMax) return false;
+  if (length + 1 > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   memcpy(out, path, length + 1);
   // Linux gives up after 40 links; so does this.
   for (int links = 0; links < 40; ++links) {
@@ -232,31 +299,53 @@ bool PlatformResolveFile(const char* path, char* out) {
         if (out[i] == '/') keep = i + 1;
       }
     }
-    if (keep + static_cast<size_t>(n) + 1 > kPathMax) return false;
+    if (keep + static_cast<size_t>(n) + 1 > kPathMax) {
+      PlatformNoteCause(Cause::kNameTooLong);
+      return false;
+    }
     memcpy(out + keep, target, static_cast<size_t>(n) + 1);
   }
+  errno = ELOOP;
+  PlatformNoteSystemError();
   return false;
 }
 
 namespace {
 
 FileStamp StampFrom(const struct stat& info) {
+  if (StampsCollide()) return {0, 0, static_cast<int64_t>(info.st_size), 0, 0, true};
   return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
           static_cast<int64_t>(info.st_size),
-          static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec, true};
+          static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+          static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec, true};
+}
+
+// True when the open file is a regular file; else the cause is noted: a
+// directory, FIFO, device or socket cannot hold a book or a lock.
+bool IsRegular(int fd, struct stat* info) {
+  if (fstat(fd, info) != 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
+  if (S_ISREG(info->st_mode)) return true;
+  PlatformNoteCause(S_ISDIR(info->st_mode) ? Cause::kIsDirectory : Cause::kNotRegularFile);
+  return false;
 }
 
 }  // namespace
 
 OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
   *file = kNoFile;
-  if (FaultTrips(FaultPoint::kOpen)) return OpenResult::kFailed;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (Injected(FaultPoint::kOpen, EIO)) return OpenResult::kFailed;
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer forever.
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    return (errno == ENOENT || errno == ENOTDIR) ? OpenResult::kMissing : OpenResult::kFailed;
+    if (errno == ENOENT || errno == ENOTDIR) return OpenResult::kMissing;
+    PlatformNoteSystemError();
+    return OpenResult::kFailed;
   }
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (!IsRegular(fd, &info)) {
     close(fd);
     return OpenResult::kFailed;
   }
@@ -266,12 +355,15 @@ OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
 }
 
 long PlatformRead(FileRef file, void* buffer, size_t size) {
-  if (FaultTrips(FaultPoint::kRead)) return -1;
+  if (Injected(FaultPoint::kRead, EIO)) return -1;
   size_t done = 0;
   while (done < size) {
     ssize_t n = read(static_cast<int>(file), static_cast<char*>(buffer) + done, size - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
+    if (n < 0) {
+      PlatformNoteSystemError();
+      return -1;
+    }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
@@ -284,55 +376,90 @@ bool PlatformStampAt(const char* path, FileStamp* stamp) {
   struct stat info;
   if (stat(path, &info) != 0) {
     *stamp = {};
-    return errno == ENOENT || errno == ENOTDIR;
+    if (errno == ENOENT || errno == ENOTDIR) return true;
+    PlatformNoteSystemError();
+    return false;
   }
   *stamp = StampFrom(info);
   return true;
 }
 
+namespace {
+
+// Gives a file the owner and group of another, as far as the caller may:
+// root gives both; an ordinary user keeps the file and may give it one of
+// their own groups.
+void TakeOwner(int fd, uid_t owner, gid_t group) {
+  if (owner == geteuid() && group == getegid()) return;
+  if (fchown(fd, owner, group) == 0) return;
+  if (fchown(fd, static_cast<uid_t>(-1), group) == 0) return;
+  // Neither is allowed: the file keeps the caller's owner and group.
+}
+
+mode_t CurrentUmask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+// Gives a file made to stand in for `likeFile` (the book) its owner, group
+// and mode.  Where there is no book yet, the file gets the mode a plain
+// creation would give it, and when root makes it, the directory's owner:
+// a book that root starts in a user's directory stays the user's.
+void TakeModeOf(int fd, const char* likeFile, const char* directory) {
+  struct stat existing;
+  if (stat(likeFile, &existing) == 0) {
+    TakeOwner(fd, existing.st_uid, existing.st_gid);
+    fchmod(fd, existing.st_mode & 07777);
+    return;
+  }
+  struct stat parent;
+  if (geteuid() == 0 && stat(directory, &parent) == 0) TakeOwner(fd, parent.st_uid, parent.st_gid);
+  fchmod(fd, 0666 & ~CurrentUmask());
+}
+
+}  // namespace
+
 bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
                           FileRef* file) {
   *file = kNoFile;
-  if (FaultTrips(FaultPoint::kCreate)) return false;
-  // The backup link of a replace adds one character to this name.
+  if (Injected(FaultPoint::kCreate, ENOSPC)) return false;
+  // The backup of a replace adds one character to this name.
   static const char kPattern[] = ".ovelXXXXXX";
   static_assert(sizeof kPattern <= kLongestFileName);
   size_t length = strlen(directory);
-  if (length + sizeof kPattern > kPathMax) return false;
+  if (length + sizeof kPattern > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   memcpy(pathOut, directory, length);
   memcpy(pathOut + length, kPattern, sizeof kPattern);
   int fd = mkostemp(pathOut, O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
   RecordOpenedFile(fd, pathOut);
   // mkostemp makes the file private and the caller's; it takes the owner
-  // and mode of the file it will replace, or the mode a plain creation
-  // would give it.  An ordinary user cannot give a file away, and may only
-  // give it a group of their own; the file then stays theirs.
-  struct stat existing;
-  if (stat(likeFile, &existing) == 0) {
-    if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
-      if (fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
-          fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
-        // Neither is allowed: the new file keeps the caller's owner and group.
-      }
-    }
-    fchmod(fd, existing.st_mode & 07777);
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-  }
+  // and mode of the file it will replace.
+  TakeModeOf(fd, likeFile, directory);
   *file = fd;
   return true;
 }
 
 bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
-  if (FaultTrips(FaultPoint::kWrite)) return false;
+  if (Injected(FaultPoint::kWrite, ENOSPC)) return false;
+  // A short write (a full disk, a file size limit) is continued; the call
+  // after it reports the error.
   size_t done = 0;
   while (done < size) {
     ssize_t n = write(static_cast<int>(file), static_cast<const char*>(buffer) + done, size - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      PlatformNoteSystemError();
+      return false;
+    }
     done += static_cast<size_t>(n);
   }
   RecordFileOpOn(FileOp::kWrite, file, buffer, size);
@@ -340,16 +467,21 @@ bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
 }
 
 bool PlatformFlush(FileRef file) {
-  if (FaultTrips(FaultPoint::kFlush)) return false;
+  if (Injected(FaultPoint::kFlush, EIO)) return false;
   if (FileFlushesSkipped()) return true;
-  if (fsync(static_cast<int>(file)) != 0) return false;
+  if (fsync(static_cast<int>(file)) != 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
   RecordFileOpOn(FileOp::kFlush, file);
   return true;
 }
 
 bool PlatformClose(FileRef file) {
   RecordFileOpOn(FileOp::kClose, file);
-  return close(static_cast<int>(file)) == 0;
+  if (close(static_cast<int>(file)) == 0) return true;
+  PlatformNoteSystemError();
+  return false;
 }
 
 void PlatformRemove(const char* path) {
@@ -358,21 +490,34 @@ void PlatformRemove(const char* path) {
 
 bool PlatformMayReplace(const char* target) {
   // The check an open for writing would make, with the effective ids.
-  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0 || errno == ENOENT;
+  if (faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0 || errno == ENOENT) return true;
+  if (errno == EACCES) {
+    PlatformNoteCause(Cause::kReadOnlyBook);
+  } else {
+    PlatformNoteSystemError();
+  }
+  return false;
 }
 
 namespace {
 
-// The temporary files of saves, and the second links they keep of the book
-// they replace: ".ovel" and six characters of mkostemp's, and a "b".
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The temporary files of saves, and the copies they keep of the book they
+// replace: ".ovel", the six letters and digits mkostemp puts in place of
+// "XXXXXX", and for a copy a "b".  Nothing else is ever removed.
 bool IsSaveLeftover(const char* name) {
   if (strncmp(name, ".ovel", 5) != 0) return false;
-  size_t length = strlen(name);
-  return length == 11 || (length == 12 && name[11] == 'b');
+  for (int i = 5; i < 11; ++i) {
+    if (!IsNameCharacter(name[i])) return false;
+  }
+  return name[11] == '\0' || (name[11] == 'b' && name[12] == '\0');
 }
 
 bool FlushDirectory(const char* directory) {
-  if (FaultTrips(FaultPoint::kFlush)) return false;
+  if (Injected(FaultPoint::kFlush, EIO)) return false;
   int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   // A directory the caller may write and search but not read cannot be
   // opened to flush; the rename is done and the system writes it in time.
@@ -382,6 +527,7 @@ bool FlushDirectory(const char* directory) {
   // Some file systems cannot flush a directory, and say so; that is no
   // failure of the save.  An I/O error is.
   if (!flushed && (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)) flushed = true;
+  if (!flushed) PlatformNoteSystemError();
   close(fd);
   return flushed;
 }
@@ -430,77 +576,256 @@ bool SetLock(int fd, short type) {
   return true;
 }
 
-}  // namespace
-
-FileRef PlatformLock(const char* path, const char* likeFile, LockMode mode) {
-  int fd = open(path, O_RDWR | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) {
-    fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    // Whoever may change the book may take its lock; and its maker may,
-    // even while the book is read-only.
-    struct stat book;
-    if (fd >= 0 && stat(likeFile, &book) == 0) fchmod(fd, (book.st_mode & 0666) | 0600);
-    if (fd < 0 && errno == EEXIST) fd = open(path, O_RDWR | O_CLOEXEC);
+bool FlockWaiting(int fd, int operation) {
+  while (flock(fd, operation) != 0) {
+    if (errno != EINTR) return false;
   }
-  // A reader in a directory it may not write can still share the lock.
-  if (fd < 0 && mode == LockMode::kShared) fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kNoFile;
-  if (!SetLock(fd, mode == LockMode::kExclusive ? F_WRLCK : F_RDLCK)) {
+  return true;
+}
+
+// Errors of flock that mean the file system does not lock directories
+// (network file systems); the lock file alone orders the calls there.
+bool DirectoryLocksUnsupported(int error) {
+  return error == EBADF || error == ENOLCK || error == EOPNOTSUPP || error == EINVAL ||
+         error == ENOSYS;
+}
+
+// A new lock file belongs to the book's owner and group (where the caller
+// may give it away), and may be read by whoever may read or change the
+// book and written by whoever may write the book or the directory: the
+// exclusive lock that a change takes needs the file open for writing where
+// directories cannot be locked.
+void GiveLockFileOwners(int fd, const char* likeFile, const char* directory) {
+  struct stat book, parent;
+  bool haveParent = stat(directory, &parent) == 0;
+  mode_t bookMode;
+  if (stat(likeFile, &book) == 0) {
+    TakeOwner(fd, book.st_uid, book.st_gid);
+    bookMode = book.st_mode;
+  } else {
+    if (geteuid() == 0 && haveParent) TakeOwner(fd, parent.st_uid, parent.st_gid);
+    bookMode = 0666 & ~CurrentUmask();
+  }
+  mode_t writers = (bookMode & 0222) | (haveParent ? parent.st_mode & 0022 : 0);
+  mode_t readers = (bookMode & 0444) | (writers << 1);
+  fchmod(fd, 0600 | (readers & 0444) | (writers & 0222));
+}
+
+// Opens the lock file, never through a symbolic link and only when it is a
+// regular file; for writing where the caller may, else for reading.  A
+// missing one is made when `create`.  -1 (the cause noted) when none can be
+// had.
+int OpenLockFile(const char* path, const char* likeFile, const char* directory, bool create,
+                 bool* writable) {
+  const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  *writable = true;
+  int fd = open(path, O_RDWR | flags);
+  if (fd < 0 && errno == ENOENT && create) {
+    fd = open(path, O_RDWR | O_CREAT | O_EXCL | flags, 0600);
+    if (fd >= 0) {
+      GiveLockFileOwners(fd, likeFile, directory);
+    } else if (errno == EEXIST) {
+      fd = open(path, O_RDWR | flags);
+    }
+  }
+  // A lock file that the caller may read only still takes a lock.
+  if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    *writable = false;
+    fd = open(path, O_RDONLY | flags);
+  }
+  if (fd < 0) {
+    PlatformNoteSystemError();
+    return -1;
+  }
+  struct stat info;
+  if (!IsRegular(fd, &info)) {
     close(fd);
-    return kNoFile;
+    return -1;
   }
   return fd;
 }
 
-bool PlatformReadLockCount(FileRef lock, uint64_t* count) {
+// True when the open lock file is still the file its name names: one that
+// was removed while the caller waited for its lock orders nothing.
+bool StillNamed(int fd, const char* path) {
+  struct stat held, named;
+  return fstat(fd, &held) == 0 && lstat(path, &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
+                  BookLock* lock) {
+  *lock = kNoLock;
+  bool exclusive = mode == LockMode::kExclusive;
+  // First the directory: every process takes the two locks in this order.
+  int dir = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0 && !FlockWaiting(dir, exclusive ? LOCK_EX : LOCK_SH)) {
+    int error = errno;
+    close(dir);
+    dir = -1;
+    if (!DirectoryLocksUnsupported(error)) {
+      errno = error;
+      PlatformNoteSystemError();
+      return false;
+    }
+  }
+  lock->directory = dir;
+
+  // Then the lock file.  A reader never makes one: the file is made by
+  // those who may change the book, with their modes.
+  int fd = -1;
+  bool writable = false;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    if (fd >= 0) close(fd);
+    fd = OpenLockFile(path, likeFile, directory, exclusive, &writable);
+    if (fd < 0) break;
+    if (!SetLock(fd, exclusive && writable ? F_WRLCK : F_RDLCK)) {
+      PlatformNoteSystemError();
+      close(fd);
+      fd = -1;
+      break;
+    }
+    if (StillNamed(fd, path)) break;
+  }
+  lock->file = fd;
+  // The directory's lock excludes every local process; without it, only a
+  // write lock on the lock file excludes others.
+  lock->exclusive = exclusive && (dir >= 0 || (fd >= 0 && writable));
+  if (exclusive && !lock->exclusive) {
+    if (fd >= 0) PlatformNoteCause(Cause::kReadOnlyBook);
+    PlatformUnlock(lock);
+    return false;
+  }
+  return dir >= 0 || fd >= 0;
+}
+
+bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
+  if (lock.file == kNoFile) return false;
   uint8_t bytes[8] = {};
-  ssize_t n = pread(static_cast<int>(lock), bytes, sizeof bytes, 0);
+  ssize_t n = pread(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
   if (n < 0) return false;
   *count = 0;
   for (int i = 7; i >= 0; --i) *count = (*count << 8) | bytes[i];
   return true;
 }
 
-bool PlatformWriteLockCount(FileRef lock, uint64_t count) {
+bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
+  if (lock.file == kNoFile) return false;
   uint8_t bytes[8];
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(count >> (8 * i));
-  return pwrite(static_cast<int>(lock), bytes, sizeof bytes, 0) == sizeof bytes;
+  return pwrite(static_cast<int>(lock.file), bytes, sizeof bytes, 0) == sizeof bytes;
 }
 
-void PlatformUnlock(FileRef lock) {
-  // Closing the only descriptor of this open releases its lock.
-  close(static_cast<int>(lock));
+void PlatformUnlock(BookLock* lock) {
+  // Closing the only descriptor of an open releases its locks.
+  if (lock->file != kNoFile) close(static_cast<int>(lock->file));
+  if (lock->directory != kNoFile) close(static_cast<int>(lock->directory));
+  *lock = kNoLock;
 }
 
-bool PlatformReplaceDurably(const char* source, const char* target, const char* directory) {
-  // A second link to the old file lets a replacement whose directory flush
-  // fails be undone, so a failed save leaves the old file in place.
+namespace {
+
+// Copies the book at `target` to `backup` and flushes the copy, for file
+// systems that have no hard links.  False (the cause noted, no copy left)
+// when it cannot be made.
+bool CopyAside(const char* target, const char* backup, const char* directory) {
+  int in = open(target, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
+  int out = open(backup, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) {
+    PlatformNoteSystemError();
+    close(in);
+    return false;
+  }
+  RecordOpenedFile(out, backup);
+  // Put back in the book's place, the copy must be the book in every way.
+  TakeModeOf(out, target, directory);
+  bool copied = true;
+  char buffer[16384];
+  for (;;) {
+    long n = PlatformRead(in, buffer, sizeof buffer);
+    if (n < 0 || (n > 0 && !PlatformWrite(out, buffer, static_cast<size_t>(n)))) {
+      copied = false;
+      break;
+    }
+    if (n < static_cast<long>(sizeof buffer)) break;
+  }
+  copied = copied && PlatformFlush(out);
+  copied = PlatformClose(out) && copied;
+  close(in);
+  if (!copied) PlatformRemove(backup);
+  return copied;
+}
+
+enum class Aside { kNoBook, kKept, kFailed };
+
+// Keeps the old book under a second name during a replace, so that a
+// replace whose directory flush fails can be undone: a second link, or
+// where the file system has no hard links, a flushed copy.
+Aside KeepAside(const char* target, const char* backup, const char* directory) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int error = NoHardLinks() ? EPERM : 0;
+    if (!error && link(target, backup) == 0) {
+      RecordFileOp(FileOp::kLink, target, backup);
+      return Aside::kKept;
+    }
+    if (!error) error = errno;
+    if (error == ENOENT) return Aside::kNoBook;
+    // A name left by a save that died; the caller holds the lock, so no
+    // save is using it.
+    if (error == EEXIST && attempt == 0) {
+      PlatformRemove(backup);
+      continue;
+    }
+    break;
+  }
+  return CopyAside(target, backup, directory) ? Aside::kKept : Aside::kFailed;
+}
+
+}  // namespace
+
+bool PlatformReplaceDurably(const char* source, const char* target, const char* directory,
+                            bool* undoFailed) {
+  *undoFailed = false;
   char backup[kPathMax];
   size_t length = strlen(source);
-  bool haveBackup = false;
-  bool targetMissing = false;
-  if (length + 2 <= sizeof backup) {
-    memcpy(backup, source, length);
-    backup[length] = 'b';
-    backup[length + 1] = '\0';
-    haveBackup = link(target, backup) == 0;
-    targetMissing = !haveBackup && errno == ENOENT;
-    if (haveBackup) RecordFileOp(FileOp::kLink, target, backup);
+  if (length + 2 > sizeof backup) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
   }
-  if (FaultTrips(FaultPoint::kRename) || rename(source, target) != 0) {
-    if (haveBackup) PlatformRemove(backup);
+  memcpy(backup, source, length);
+  backup[length] = 'b';
+  backup[length + 1] = '\0';
+  Aside aside = KeepAside(target, backup, directory);
+  if (aside == Aside::kFailed) return false;
+  bool renamed = !Injected(FaultPoint::kRename, EIO);
+  if (renamed && rename(source, target) != 0) {
+    PlatformNoteSystemError();
+    renamed = false;
+  }
+  if (!renamed) {
+    if (aside == Aside::kKept) PlatformRemove(backup);
     return false;
   }
   RecordFileOp(FileOp::kRename, source, target);
   if (!FlushDirectory(directory)) {
-    if (haveBackup) {
-      if (rename(backup, target) == 0) RecordFileOp(FileOp::kRename, backup, target);
-    } else if (targetMissing) {
-      PlatformRemove(target);
+    // The old book goes back (or, where there was none, the new one goes),
+    // so that a call that reports failure leaves the book as it was.
+    if (aside == Aside::kKept) {
+      *undoFailed = rename(backup, target) != 0;
+      if (!*undoFailed) RecordFileOp(FileOp::kRename, backup, target);
+    } else {
+      *undoFailed = unlink(target) != 0;
+      if (!*undoFailed) RecordFileOp(FileOp::kUnlink, target);
     }
     return false;
   }
-  if (haveBackup) PlatformRemove(backup);
+  if (aside == Aside::kKept) PlatformRemove(backup);
   return true;
 }
 

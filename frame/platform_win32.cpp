@@ -12,6 +12,47 @@ namespace {
 long gLiveLocals;
 long gLiveBlocks;
 
+// The last-error code a failing call reports; 0 when none was noted.
+DWORD gNotedError;
+
+// True when the armed fault trips here; the failure then looks like the
+// system's own, with `error`.
+bool Injected(FaultPoint point, DWORD error) {
+  if (!FaultTrips(point)) return false;
+  SetLastError(error);
+  gNotedError = error;
+  return true;
+}
+
+DWORD ErrorOf(Cause cause) {
+  switch (cause) {
+    case Cause::kInvalidArgument:
+      return ERROR_INVALID_PARAMETER;
+    case Cause::kInvalidHandle:
+      return ERROR_INVALID_HANDLE;
+    case Cause::kNoMemory:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case Cause::kNameTooLong:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case Cause::kMalformedBook:
+      return ERROR_FILE_CORRUPT;
+    case Cause::kBookFull:
+      return ERROR_FILE_TOO_LARGE;
+    case Cause::kIsDirectory:
+    case Cause::kReadOnlyBook:
+      return ERROR_ACCESS_DENIED;
+    case Cause::kNotRegularFile:
+      return ERROR_BAD_FILE_TYPE;
+    case Cause::kStaleView:
+      return ERROR_FILE_INVALID;
+    case Cause::kNotFound:
+      return ERROR_NOT_FOUND;
+    case Cause::kIoError:
+      break;
+  }
+  return ERROR_IO_DEVICE;
+}
+
 bool IsRefusedByAnotherProgram(DWORD error) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
          error == ERROR_LOCK_VIOLATION;
@@ -21,10 +62,25 @@ HANDLE AsHandle(FileRef file) { return reinterpret_cast<HANDLE>(file); }
 
 }  // namespace
 
+void PlatformNoteCause(Cause cause) { gNotedError = ErrorOf(cause); }
+void PlatformNoteSystemError() {
+  DWORD error = GetLastError();
+  gNotedError = error ? error : ERROR_IO_DEVICE;
+}
+void PlatformClearError() { gNotedError = 0; }
+void PlatformRaiseError() { SetLastError(gNotedError ? gNotedError : ERROR_IO_DEVICE); }
+void PlatformRaiseNoError() { SetLastError(ERROR_SUCCESS); }
+long PlatformNotedCause() { return static_cast<long>(gNotedError); }
+void PlatformRestoreCause(long noted) { gNotedError = static_cast<DWORD>(noted); }
+
 LocalRef PlatformLocalAlloc(size_t size, bool zeroFill) {
-  if (FaultTrips(FaultPoint::kLocalAlloc)) return 0;
+  if (Injected(FaultPoint::kLocalAlloc, ERROR_NOT_ENOUGH_MEMORY)) return 0;
   HLOCAL handle = LocalAlloc(LMEM_MOVEABLE | (zeroFill ? LMEM_ZEROINIT : 0), size);
-  if (handle) ++gLiveLocals;
+  if (!handle) {
+    PlatformNoteCause(Cause::kNoMemory);
+    return 0;
+  }
+  ++gLiveLocals;
   return reinterpret_cast<LocalRef>(handle);
 }
 
@@ -43,12 +99,12 @@ void PlatformLocalFree(LocalRef handle) {
 }
 
 void* PlatformBlockAlloc(size_t size) {
-  if (FaultTrips(FaultPoint::kBlockAlloc)) return nullptr;
+  if (Injected(FaultPoint::kBlockAlloc, ERROR_NOT_ENOUGH_MEMORY)) return nullptr;
   HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (!handle) return nullptr;
-  void* address = GlobalLock(handle);
+  void* address = handle ? GlobalLock(handle) : nullptr;
   if (!address) {
-    GlobalFree(handle);
+    if (handle) GlobalFree(handle);
+    PlatformNoteCause(Cause::kNoMemory);
     return nullptr;
   }
   ++gLiveBlocks;
@@ -106,12 +162,17 @@ void PlatformPathKey(char* path) {
 }
 
 bool PlatformFullPath(char* out, const char* path, size_t outSize) {
-  return _fullpath(out, path, outSize) != nullptr;
+  if (_fullpath(out, path, outSize)) return true;
+  PlatformNoteCause(Cause::kNameTooLong);
+  return false;
 }
 
 bool PlatformResolveFile(const char* path, char* out) {
   size_t length = strlen(path);
-  if (length + 1 > kPathMax) return false;
+  if (length + 1 > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   memcpy(out, path, length + 1);
   return true;
 }
@@ -120,14 +181,24 @@ namespace {
 
 bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  *stamp = {
-      info.dwVolumeSerialNumber,
-      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
-      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                           info.ftLastWriteTime.dwLowDateTime),
-      true};
+  FILE_BASIC_INFO times;
+  if (!GetFileInformationByHandle(handle, &info) ||
+      !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times)) {
+    PlatformNoteSystemError();
+    return false;
+  }
+  int64_t size =
+      static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  if (StampsCollide()) {
+    *stamp = {0, 0, size, 0, 0, true};
+    return true;
+  }
+  *stamp = {info.dwVolumeSerialNumber,
+            (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+            size,
+            times.LastWriteTime.QuadPart,
+            times.ChangeTime.QuadPart,
+            true};
   return true;
 }
 
@@ -135,12 +206,13 @@ bool StampOfHandle(HANDLE handle, FileStamp* stamp) {
 
 OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
   *file = kNoFile;
-  if (FaultTrips(FaultPoint::kOpen)) return OpenResult::kFailed;
+  if (Injected(FaultPoint::kOpen, ERROR_READ_FAULT)) return OpenResult::kFailed;
   HFILE handle = _lopen(path, OF_READ);
   if (handle == HFILE_ERROR) {
     DWORD error = GetLastError();
-    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? OpenResult::kMissing
-                                                                            : OpenResult::kFailed;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return OpenResult::kMissing;
+    PlatformNoteSystemError();
+    return OpenResult::kFailed;
   }
   // A Win32 HFILE is the file's handle.
   if (!StampOfHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(handle)), stamp)) {
@@ -152,12 +224,15 @@ OpenResult PlatformOpenRead(const char* path, FileRef* file, FileStamp* stamp) {
 }
 
 long PlatformRead(FileRef file, void* buffer, size_t size) {
-  if (FaultTrips(FaultPoint::kRead)) return -1;
+  if (Injected(FaultPoint::kRead, ERROR_READ_FAULT)) return -1;
   size_t done = 0;
   while (done < size) {
     UINT chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<UINT>(size - done);
     UINT n = _lread(static_cast<HFILE>(file), static_cast<char*>(buffer) + done, chunk);
-    if (n == static_cast<UINT>(HFILE_ERROR)) return -1;
+    if (n == static_cast<UINT>(HFILE_ERROR)) {
+      PlatformNoteSystemError();
+      return -1;
+    }
     if (n == 0) break;
     done += n;
   }
@@ -172,7 +247,9 @@ bool PlatformStampAt(const char* path, FileStamp* stamp) {
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+    PlatformNoteSystemError();
+    return false;
   }
   bool stamped = StampOfHandle(handle, stamp);
   CloseHandle(handle);
@@ -181,11 +258,14 @@ bool PlatformStampAt(const char* path, FileStamp* stamp) {
 
 bool PlatformCreateUnique(const char* directory, const char*, char* pathOut, FileRef* file) {
   *file = kNoFile;
-  if (FaultTrips(FaultPoint::kCreate)) return false;
+  if (Injected(FaultPoint::kCreate, ERROR_DISK_FULL)) return false;
   size_t length = strlen(directory);
   // "OVL" + five hex digits + ".TMP": as long as "ADDRBOOK.DAT", so the
   // name fits wherever the book file's does.
-  if (length + 13 > kPathMax) return false;
+  if (length + 13 > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   static DWORD sequence;
   DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
   for (int attempt = 0; attempt < 64; ++attempt) {
@@ -205,13 +285,14 @@ bool PlatformCreateUnique(const char* directory, const char*, char* pathOut, Fil
       RecordOpenedFile(*file, pathOut);
       return true;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
+  PlatformNoteSystemError();
   return false;
 }
 
 bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
-  if (FaultTrips(FaultPoint::kWrite)) return false;
+  if (Injected(FaultPoint::kWrite, ERROR_DISK_FULL)) return false;
   size_t done = 0;
   while (done < size) {
     DWORD chunk = size - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size - done);
@@ -219,6 +300,8 @@ bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
     if (!WriteFile(AsHandle(file), static_cast<const char*>(buffer) + done, chunk, &written,
                    nullptr) ||
         written == 0) {
+      if (written == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_DISK_FULL);
+      PlatformNoteSystemError();
       return false;
     }
     done += written;
@@ -228,22 +311,29 @@ bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
 }
 
 bool PlatformFlush(FileRef file) {
-  if (FaultTrips(FaultPoint::kFlush)) return false;
+  if (Injected(FaultPoint::kFlush, ERROR_WRITE_FAULT)) return false;
   if (FileFlushesSkipped()) return true;
-  if (!FlushFileBuffers(AsHandle(file))) return false;
+  if (!FlushFileBuffers(AsHandle(file))) {
+    PlatformNoteSystemError();
+    return false;
+  }
   RecordFileOpOn(FileOp::kFlush, file);
   return true;
 }
 
 bool PlatformClose(FileRef file) {
   RecordFileOpOn(FileOp::kClose, file);
-  return CloseHandle(AsHandle(file)) != 0;
+  if (CloseHandle(AsHandle(file))) return true;
+  PlatformNoteSystemError();
+  return false;
 }
 
 bool PlatformMayReplace(const char* target) {
   // Wine does not refuse to replace a read-only file; Windows does.
   DWORD attributes = GetFileAttributesA(target);
-  return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+  PlatformNoteCause(Cause::kReadOnlyBook);
+  return false;
 }
 
 namespace {
@@ -281,8 +371,10 @@ void TakeAttributesAndSecurity(const char* file, const char* like) {
 
 }  // namespace
 
-bool PlatformReplaceDurably(const char* source, const char* target, const char* directory) {
-  if (FaultTrips(FaultPoint::kRename)) return false;
+bool PlatformReplaceDurably(const char* source, const char* target, const char* directory,
+                            bool* undoFailed) {
+  *undoFailed = false;
+  if (Injected(FaultPoint::kRename, ERROR_WRITE_FAULT)) return false;
   // One move replaces the book, and MOVEFILE_WRITE_THROUGH returns once it
   // is on disk: a crash leaves the old book or the new one.  (ReplaceFileA
   // would keep attributes and security itself, but it moves the old book
@@ -292,11 +384,13 @@ bool PlatformReplaceDurably(const char* source, const char* target, const char* 
   bool moved = Retried([&] {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   });
-  if (moved) {
-    RecordFileOp(FileOp::kRename, source, target);
-    RecordFileOp(FileOp::kFlushDirectory, directory);
+  if (!moved) {
+    PlatformNoteSystemError();
+    return false;
   }
-  return moved;
+  RecordFileOp(FileOp::kRename, source, target);
+  RecordFileOp(FileOp::kFlushDirectory, directory);
+  return true;
 }
 
 void PlatformRemove(const char* path) {
@@ -343,33 +437,54 @@ namespace {
 // are mandatory, and a locked range could not be read by others.
 constexpr DWORD kLockedByte = 0x40000000;
 
+// Opens the lock file.  No one shares it for deletion, so it cannot be
+// deleted or renamed while any program has it open; while another program
+// deletes it (when none has it open), opening it fails for a moment.
+HANDLE OpenLockFile(const char* path, DWORD access, DWORD disposition) {
+  for (int attempt = 0;; ++attempt) {
+    HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return handle;
+    DWORD error = GetLastError();
+    if (attempt == 3 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+      return handle;
+    }
+    Sleep(10);
+  }
+}
+
 }  // namespace
 
-FileRef PlatformLock(const char* path, const char*, LockMode mode) {
-  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+bool PlatformLock(const char*, const char* path, const char*, LockMode mode, BookLock* lock) {
+  *lock = kNoLock;
+  HANDLE handle = OpenLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   // A reader on a read-only directory or medium can still share the lock.
   if (handle == INVALID_HANDLE_VALUE && mode == LockMode::kShared) {
-    handle = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    handle = OpenLockFile(path, GENERIC_READ, OPEN_EXISTING);
   }
-  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  if (handle == INVALID_HANDLE_VALUE) {
+    PlatformNoteSystemError();
+    return false;
+  }
   OVERLAPPED at = {};
   at.Offset = kLockedByte;
   DWORD flags = mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
   if (!LockFileEx(handle, flags, 0, 1, 0, &at)) {
+    PlatformNoteSystemError();
     CloseHandle(handle);
-    return kNoFile;
+    return false;
   }
-  return reinterpret_cast<FileRef>(handle);
+  lock->file = reinterpret_cast<FileRef>(handle);
+  lock->exclusive = mode == LockMode::kExclusive;
+  return true;
 }
 
-bool PlatformReadLockCount(FileRef lock, uint64_t* count) {
+bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
+  if (lock.file == kNoFile) return false;
   uint8_t bytes[8] = {};
   DWORD got = 0;
-  if (SetFilePointer(AsHandle(lock), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-      !ReadFile(AsHandle(lock), bytes, sizeof bytes, &got, nullptr)) {
+  if (SetFilePointer(AsHandle(lock.file), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !ReadFile(AsHandle(lock.file), bytes, sizeof bytes, &got, nullptr)) {
     return false;
   }
   *count = 0;
@@ -377,20 +492,24 @@ bool PlatformReadLockCount(FileRef lock, uint64_t* count) {
   return true;
 }
 
-bool PlatformWriteLockCount(FileRef lock, uint64_t count) {
+bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
+  if (lock.file == kNoFile) return false;
   uint8_t bytes[8];
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(count >> (8 * i));
   DWORD written = 0;
-  return SetFilePointer(AsHandle(lock), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         WriteFile(AsHandle(lock), bytes, sizeof bytes, &written, nullptr) &&
+  return SetFilePointer(AsHandle(lock.file), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+         WriteFile(AsHandle(lock.file), bytes, sizeof bytes, &written, nullptr) &&
          written == sizeof bytes;
 }
 
-void PlatformUnlock(FileRef lock) {
-  OVERLAPPED at = {};
-  at.Offset = kLockedByte;
-  UnlockFileEx(AsHandle(lock), 0, 1, 0, &at);
-  CloseHandle(AsHandle(lock));
+void PlatformUnlock(BookLock* lock) {
+  if (lock->file != kNoFile) {
+    OVERLAPPED at = {};
+    at.Offset = kLockedByte;
+    UnlockFileEx(AsHandle(lock->file), 0, 1, 0, &at);
+    CloseHandle(AsHandle(lock->file));
+  }
+  *lock = kNoLock;
 }
 
 long PlatformLiveBlocks() { return gLiveBlocks; }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/allocator.h"
+#include "frame/call_errors.h"
 #include "ovel.h"
 #include "store/book_call.h"
 #include "store/book_file.h"
@@ -60,18 +61,22 @@ using namespace ovel;
 
 extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
                                                const char* address, const char* comment) {
-  if (!ClientIsOpen(client) || IsEmptyString(name) || IsEmptyString(address)) return 0;
-  if (!CopyBounded(client->name, sizeof client->name, name) ||
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
+  if (IsEmptyString(name) || IsEmptyString(address) ||
+      !CopyBounded(client->name, sizeof client->name, name) ||
       !CopyBounded(client->address, sizeof client->address, address) ||
       !CopyBounded(client->comment, sizeof client->comment, comment)) {
-    return 0;
+    return errors.Fail(Cause::kInvalidArgument, 0);
   }
   BookCall call(client, BookAccess::kChange);
   Book* book = call.book();
-  if (!book || AcquireBook(book) != kBookLoaded) return 0;
+  if (!book || AcquireBook(book) != kBookLoaded) return errors.Fail(0);
 
   int added = 0;
-  if (book->entryCount < kMaxEntries) {
+  if (book->entryCount >= kMaxEntries) {
+    PlatformNoteCause(Cause::kBookFull);
+  } else {
     int16_t id = book->nextId;
     int32_t wasDirty = book->dirty;
     if (Entry* entry = InsertEntry(client, book, static_cast<uint16_t>(id))) {
@@ -86,5 +91,5 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
     }
   }
   ReleaseBook(book);
-  return added;
+  return added ? added : errors.Fail(0);
 }

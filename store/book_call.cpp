@@ -6,13 +6,18 @@ namespace ovel {
 
 BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
   Book* book = locked_.book();
-  if (!book) return;
+  if (!book) {
+    PlatformNoteCause(Cause::kInvalidHandle);
+    return;
+  }
   bool change = access == BookAccess::kChange;
   if (!FindBookFiles(book, &files_)) return;
   book->files = &files_;
-  book->lockFile =
-      PlatformLock(files_.lock, files_.file, change ? LockMode::kExclusive : LockMode::kShared);
-  if (change && book->lockFile == kNoFile) return;
+  // A reader that cannot have the lock (a read-only medium without a lock
+  // file) reads all the same: the book file is only ever replaced whole.
+  bool locked = PlatformLock(files_.directory, files_.lock, files_.file,
+                             change ? LockMode::kExclusive : LockMode::kShared, &book->lock);
+  if (change && !locked) return;
   fresh_ = RefreshBook(book);
   if (change && !fresh_) return;
   book_ = book;
@@ -21,8 +26,7 @@ BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
 BookCall::~BookCall() {
   Book* book = locked_.book();
   if (!book) return;
-  if (book->lockFile != kNoFile) PlatformUnlock(book->lockFile);
-  book->lockFile = kNoFile;
+  PlatformUnlock(&book->lock);
   book->files = nullptr;
 }
 

@@ -12,8 +12,7 @@ namespace {
 // The count of saves in the lock file the call holds.
 void ReadSaves(const Book* book, BookVersion* version) {
   version->saves = 0;
-  version->savesKnown =
-      book->lockFile != kNoFile && PlatformReadLockCount(book->lockFile, &version->saves);
+  version->savesKnown = PlatformReadLockCount(book->lock, &version->saves);
 }
 
 bool SameVersion(const BookVersion& a, const BookVersion& b) {
@@ -33,6 +32,7 @@ BookStatus ReadBookFile(const Book* book, const char* path, uint8_t** data, size
 
   BookStatus status = kBookUnreadable;
   int64_t length = version->file.size;
+  if (length == 0) PlatformNoteCause(Cause::kMalformedBook);
   if (length > 0) {
     uint32_t capacity =
         length < kMaxBookFileSize ? static_cast<uint32_t>(length) : kMaxBookFileSize;
@@ -65,6 +65,7 @@ BookStatus ReadBook(const Book* book, ParsedBook* parsed, BookVersion* version) 
   if (status != kBookLoaded || missing) return status;
   status = ParseBook(data, size, parsed);
   FreeBlock(data);
+  if (status == kBookUnreadable) PlatformNoteCause(Cause::kMalformedBook);
   return status;
 }
 
@@ -90,14 +91,16 @@ void FreePreviousEntries(Book* book) {
 }
 
 // Writes `bytes` to a new file beside the book file, flushes it, and puts it
-// in the book file's place.  On failure the book file is untouched.
-bool WriteBookFile(const BookFiles& files, const uint8_t* bytes, uint32_t size) {
+// in the book file's place.  On failure the book file holds the old book,
+// unless `*undoFailed` (see PlatformReplaceDurably).
+bool WriteBookFile(const BookFiles& files, const uint8_t* bytes, uint32_t size, bool* undoFailed) {
+  *undoFailed = false;
   char temporary[kPathMax];
   FileRef file;
   if (!PlatformCreateUnique(files.directory, files.file, temporary, &file)) return false;
   bool written = PlatformWrite(file, bytes, size) && PlatformFlush(file);
   written = PlatformClose(file) && written;
-  written = written && PlatformReplaceDurably(temporary, files.file, files.directory);
+  written = written && PlatformReplaceDurably(temporary, files.file, files.directory, undoFailed);
   if (!written) PlatformRemove(temporary);
   return written;
 }
@@ -142,7 +145,10 @@ bool FindBookFiles(const Book* book, BookFiles* files) {
   for (size_t i = 0; files->file[i]; ++i) {
     if (PlatformIsSeparator(files->file[i])) directory = i + 1;
   }
-  if (directory + sizeof kLockFileName > kPathMax) return false;
+  if (directory + sizeof kLockFileName > kPathMax) {
+    PlatformNoteCause(Cause::kNameTooLong);
+    return false;
+  }
   memcpy(files->directory, files->file, directory);
   files->directory[directory] = '\0';
   memcpy(files->lock, files->file, directory);
@@ -206,7 +212,11 @@ bool SaveBook(Book* book) {
   // Only a holder of the exclusive lock may write: it alone knows that no
   // other process is changing the file, or saving into its directory.
   const BookFiles* files = book->files;
-  if (book->lockFile == kNoFile || !files || !PlatformMayReplace(files->file)) return false;
+  if (!book->lock.exclusive || !files) {
+    PlatformNoteCause(Cause::kInvalidHandle);
+    return false;
+  }
+  if (!PlatformMayReplace(files->file)) return false;
 
   SaveScratch* scratch = static_cast<SaveScratch*>(AllocScratchBlock(sizeof(SaveScratch)));
   if (!scratch) return false;
@@ -219,6 +229,7 @@ bool SaveBook(Book* book) {
   uint32_t bound = kHeaderSize;
   for (Entry* entry = book->entries; entry; entry = entry->next) {
     if (count == kMaxEntries) {  // more than the file can hold
+      PlatformNoteCause(Cause::kBookFull);
       RestoreIds(book, count);
       FreeBlock(scratch);
       return false;
@@ -243,17 +254,25 @@ bool SaveBook(Book* book) {
     book->leftoversSwept = true;
   }
   uint64_t before = version.saves + (version.saves & 1);
-  if (version.savesKnown) PlatformWriteLockCount(book->lockFile, before + 1);
+  if (version.savesKnown) PlatformWriteLockCount(book->lock, before + 1);
 
   bool saved = false;
+  bool undoFailed = false;
   if (uint8_t* bytes = static_cast<uint8_t*>(AllocScratchBlock(bound))) {
     uint32_t size = SerializeBook(book->entries, count, scratch->newIdOfId, bytes);
-    saved = WriteBookFile(*files, bytes, size);
+    saved = WriteBookFile(*files, bytes, size, &undoFailed);
     FreeBlock(bytes);
   }
   if (!saved) {
     RestoreIds(book, count);
-    if (version.savesKnown) PlatformWriteLockCount(book->lockFile, version.saves);
+    if (version.savesKnown) PlatformWriteLockCount(book->lock, version.saves);
+    // The file holds the book as it was, but keeping the old book aside
+    // changed its change time: the list is still that of the file.  Where
+    // the new book could not be taken back, the next call reads it.
+    long cause = PlatformNotedCause();
+    FileStamp now;
+    if (!undoFailed && PlatformStampAt(files->file, &now)) book->version.file = now;
+    PlatformRestoreCause(cause);
   } else {
     CompactMembers(scratch->groups, groupCount, scratch->newIdOfId);
     book->nextId = static_cast<int16_t>(count + 1);
@@ -262,7 +281,7 @@ bool SaveBook(Book* book) {
     // earlier one, whatever stamp the system gives the file.
     version.saves = before + 2;
     version.savesKnown =
-        version.savesKnown && PlatformWriteLockCount(book->lockFile, version.saves);
+        version.savesKnown && PlatformWriteLockCount(book->lock, version.saves);
     if (!PlatformStampAt(files->file, &version.file)) version.file = {};
     book->version = version;
   }

@@ -67,36 +67,34 @@ Entry* NewEntry(const EntryFields& fields) {
 
 namespace {
 
-// The stored name of the entry `id` names in `list`, or "" when none.
-const char* MemberName(const Entry* list, uint16_t id) {
-  for (const Entry* entry = list; entry; entry = entry->next) {
-    if (EntryId(entry) == id) return entry->storedName;
-  }
-  return "";
-}
-
-bool SameContent(const Entry* a, const Entry* aList, const Entry* b, const Entry* bList) {
-  if (IsGroup(a) != IsGroup(b) || strcmp(a->storedName, b->storedName) != 0 ||
-      strcmp(a->comment, b->comment) != 0) {
+bool IsCandidate(const Entry* entry, const Entry* seen) {
+  if (IsGroup(entry) != IsGroup(seen) || strcmp(entry->storedName, seen->storedName) != 0 ||
+      strcmp(entry->comment, seen->comment) != 0) {
     return false;
   }
-  if (!IsGroup(a)) return strcmp(a->address, b->address) == 0;
-  if (a->members[0] != b->members[0]) return false;
-  for (unsigned i = 1; i <= a->members[0]; ++i) {
-    if (strcmp(MemberName(aList, a->members[i]), MemberName(bList, b->members[i])) != 0) {
-      return false;
-    }
-  }
-  return true;
+  return IsGroup(entry) || strcmp(entry->address, seen->address) == 0;
+}
+
+// Groups of one list with the same members, in the same order.
+bool SameMembers(const Entry* a, const Entry* b) {
+  return a->members[0] == b->members[0] &&
+         memcmp(a->members + 1, b->members + 1, sizeof(uint16_t) * a->members[0]) == 0;
 }
 
 }  // namespace
 
-Entry* FindSameEntry(Entry* list, const Entry* entry, const Entry* itsList) {
+Refound FindEntryAgain(Entry* list, const Entry* seen, Entry** found) {
+  *found = nullptr;
   for (Entry* candidate = list; candidate; candidate = candidate->next) {
-    if (SameContent(candidate, list, entry, itsList)) return candidate;
+    if (!IsCandidate(candidate, seen)) continue;
+    if (!*found) {
+      *found = candidate;
+    } else if (IsGroup(candidate) && !SameMembers(*found, candidate)) {
+      *found = nullptr;
+      return Refound::kAmbiguous;
+    }
   }
-  return nullptr;
+  return *found ? Refound::kFound : Refound::kNone;
 }
 
 void FreeEntry(Entry* entry) { FreeBlock(entry); }

@@ -67,10 +67,13 @@ inline const char* SortKey(const Entry* entry) { return entry->displayName + ent
 // The first group whose display name equals `name` in any case, or null.
 Entry* FindGroupByName(const Book* book, const char* name);
 
-// The first entry of `list` with the same content as `entry` of `itsList`:
-// the same kind, stored name and comment, and the same address or the same
-// members (by stored name, since ids differ between loads); null when none.
-Entry* FindSameEntry(Entry* list, const Entry* entry, const Entry* itsList);
+// Finds `seen`, an entry of an older list, again in `list`, after another
+// program changed the book: a plain entry by its whole content (stored
+// name, address, comment), a group by its stored name and comment, since
+// others may have changed its members.  Candidates that a caller could
+// tell apart (groups with other members) make the match ambiguous.
+enum class Refound { kNone, kFound, kAmbiguous };
+Refound FindEntryAgain(Entry* list, const Entry* seen, Entry** found);
 
 void FreeEntry(Entry* entry);
 void FreeEntryList(Entry* head);
