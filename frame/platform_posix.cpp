@@ -314,10 +314,12 @@ namespace {
 
 FileStamp StampFrom(const struct stat& info) {
   if (StampsCollide()) return {0, 0, static_cast<int64_t>(info.st_size), 0, 0, true};
-  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+  return {static_cast<uint64_t>(info.st_dev),
+          static_cast<uint64_t>(info.st_ino),
           static_cast<int64_t>(info.st_size),
           static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-          static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec, true};
+          static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec,
+          true};
 }
 
 // True when the open file is a regular file; else the cause is noted: a

@@ -280,8 +280,7 @@ bool SaveBook(Book* book) {
     // The version just written; the count of saves tells it from every
     // earlier one, whatever stamp the system gives the file.
     version.saves = before + 2;
-    version.savesKnown =
-        version.savesKnown && PlatformWriteLockCount(book->lock, version.saves);
+    version.savesKnown = version.savesKnown && PlatformWriteLockCount(book->lock, version.saves);
     if (!PlatformStampAt(files->file, &version.file)) version.file = {};
     book->version = version;
   }
