@@ -616,11 +616,13 @@ void GiveLockFileOwners(int fd, const char* likeFile, const char* directory) {
 // Opens the lock file, never through a symbolic link and only when it is a
 // regular file; for writing where the caller may, else for reading.  A
 // missing one is made when `create`.  -1 (the cause noted) when none can be
-// had.
+// had; `*foreign` when what the name names is no lock file of ours (a link,
+// a directory, a FIFO).
 int OpenLockFile(const char* path, const char* likeFile, const char* directory, bool create,
-                 bool* writable) {
+                 bool* writable, bool* foreign) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   *writable = true;
+  *foreign = false;
   int fd = open(path, O_RDWR | flags);
   if (fd < 0 && errno == ENOENT && create) {
     fd = open(path, O_RDWR | O_CREAT | O_EXCL | flags, 0600);
@@ -636,11 +638,13 @@ int OpenLockFile(const char* path, const char* likeFile, const char* directory, 
     fd = open(path, O_RDONLY | flags);
   }
   if (fd < 0) {
+    *foreign = errno == ELOOP || errno == EISDIR || errno == ENXIO;
     PlatformNoteSystemError();
     return -1;
   }
   struct stat info;
   if (!IsRegular(fd, &info)) {
+    *foreign = true;
     close(fd);
     return -1;
   }
@@ -679,9 +683,10 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
   // those who may change the book, with their modes.
   int fd = -1;
   bool writable = false;
+  bool foreign = false;
   for (int attempt = 0; attempt < 16; ++attempt) {
     if (fd >= 0) close(fd);
-    fd = OpenLockFile(path, likeFile, directory, exclusive, &writable);
+    fd = OpenLockFile(path, likeFile, directory, exclusive, &writable, &foreign);
     if (fd < 0) break;
     if (!SetLock(fd, exclusive && writable ? F_WRLCK : F_RDLCK)) {
       PlatformNoteSystemError();
@@ -693,8 +698,10 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
   }
   lock->file = fd;
   // The directory's lock excludes every local process; without it, only a
-  // write lock on the lock file excludes others.
-  lock->exclusive = exclusive && (dir >= 0 || (fd >= 0 && writable));
+  // write lock on the lock file excludes others.  A lock file that is not
+  // ours (planted as a link, or a FIFO) lets no change through: programs
+  // on other machines would not be excluded.
+  lock->exclusive = exclusive && !foreign && (dir >= 0 || (fd >= 0 && writable));
   if (exclusive && !lock->exclusive) {
     if (fd >= 0) PlatformNoteCause(Cause::kReadOnlyBook);
     PlatformUnlock(lock);

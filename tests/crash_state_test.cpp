@@ -177,9 +177,23 @@ BookState StateOf(const std::string& path) {
   return {true, std::string(bytes.begin(), bytes.end())};
 }
 
+// The names in the book at `dir`, read by a Client of its own.
+std::vector<std::string> NamesIn(const std::string& dir) {
+  Client* client = nullptr;
+  std::vector<std::string> names;
+  if (!OvelInitialize(&client, dir.c_str())) return names;
+  if (ViewHandle view = OvelInitView(client, 1)) {
+    names = ViewNames(view);
+    OvelFreeView(view);
+  }
+  OvelTerminate(client);
+  return names;
+}
+
 // Runs `change` on a book of `entries` entries (none: no file) with the
 // calls recorded, then checks every crash state under `model`.
-Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failing, long nth) {
+Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failing, long nth,
+                bool noLinks) {
   ScratchDir dir;
   if (entries > 0) {
     BookBytes book(static_cast<uint16_t>(entries));
@@ -191,22 +205,47 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
   EXPECT_EQ(OvelInitialize(&client, dir.path().c_str()), 1);
   ViewHandle handle = view || !add ? OvelInitView(client, 1) : nullptr;
   BookState before = StateOf(dir.BookFile());
+  std::vector<std::string> namesBefore = NamesIn(dir.path());
+  SimulateNoHardLinks(noLinks);
   if (failing != FaultPoint::kCount) FaultArm(failing, nth);
   StartRecordingFileOps();
   int result = add ? OvelAddItem(client, "Zed Zz", "z@x", nullptr) : OvelDeleteViewItem(handle, 0);
   std::vector<RecordedFileOp> log = StopRecordingFileOps();
   FaultReset();
+  SimulateNoHardLinks(false);
   BookState after = StateOf(dir.BookFile());
-  // What the call wrote to put in the book's place.
+  // What the call wrote to put in the book's place: the writes to the
+  // first file renamed onto the book (a copy of the old book is not it).
+  std::string newFile;
+  for (const RecordedFileOp& op : log) {
+    if (op.op == FileOp::kRename && newFile.empty() && op.target.size() >= 12 &&
+        op.target.compare(op.target.size() - 12, 12, "ADDRBOOK.DAT") == 0) {
+      newFile = op.path;
+    }
+  }
   BookState attempted{false, ""};
   for (const RecordedFileOp& op : log) {
-    if (op.op == FileOp::kWrite) attempted = {true, attempted.bytes + op.bytes};
+    if (op.op == FileOp::kWrite && op.path == newFile)
+      attempted = {true, attempted.bytes + op.bytes};
   }
   if (result != 1) {
     EXPECT_EQ(after, before) << "a failed call changed the book";
   }
   if (handle) OvelFreeView(handle);
   OvelTerminate(client);
+  if (failing == FaultPoint::kCount) {
+    // Without a fault the call succeeds, and the book after it holds the
+    // change, whole: read afresh, it is the book before with "Zed Zz"
+    // added, or with its first entry deleted.
+    EXPECT_EQ(result, 1) << "a call without a fault failed";
+    std::vector<std::string> expected = namesBefore;
+    if (add) {
+      expected.push_back("Zed Zz");
+    } else if (!expected.empty()) {
+      expected.erase(expected.begin());
+    }
+    EXPECT_EQ(NamesIn(dir.path()), expected);
+  }
 
   Outcome outcome;
   std::string bookFile;
@@ -245,6 +284,7 @@ struct Scenario {
   bool add;
   FaultPoint failing = FaultPoint::kCount;
   long nth = 0;
+  bool noLinks = false;  // a file system without hard links
 };
 
 const Scenario kScenarios[] = {
@@ -261,6 +301,11 @@ const Scenario kScenarios[] = {
     {"add whose directory flush fails", 1, true, true, FaultPoint::kFlush, 2},
     {"delete whose directory flush fails", 1, true, false, FaultPoint::kFlush, 2},
     {"first add whose directory flush fails", 0, false, true, FaultPoint::kFlush, 2},
+    {"add without hard links", 1, true, true, FaultPoint::kCount, 0, true},
+    {"delete from 4095 entries without hard links", 4095, true, false, FaultPoint::kCount, 0, true},
+    // The flushes: the new file's, the old book's copy, the directory.
+    {"add without hard links whose directory flush fails", 1, true, true, FaultPoint::kFlush, 3,
+     true},
 };
 
 #if defined(_WIN32)
@@ -275,7 +320,7 @@ TEST(CrashStates, EverySaveLeavesTheOldBookOrTheNewOne) {
     long states = 0;
     for (const Scenario& s : kScenarios) {
       SCOPED_TRACE(std::string(s.what) + (model == Model::kWeak ? " (weak)" : " (ordered)"));
-      Outcome outcome = Explore(model, s.entries, s.view, s.add, s.failing, s.nth);
+      Outcome outcome = Explore(model, s.entries, s.view, s.add, s.failing, s.nth, s.noLinks);
       states += outcome.states;
       EXPECT_TRUE(outcome.violations.empty()) << outcome.violations.front();
     }
@@ -290,7 +335,7 @@ TEST(CrashStates, EverySaveLeavesTheOldBookOrTheNewOne) {
 TEST(CrashStates, ASaveThatSkipsItsFileFlushIsCaught) {
   SkipFileFlushes(true);
   for (Model model : kModels) {
-    Outcome outcome = Explore(model, 1, true, true, FaultPoint::kCount, 0);
+    Outcome outcome = Explore(model, 1, true, true, FaultPoint::kCount, 0, false);
     EXPECT_FALSE(outcome.violations.empty()) << "the broken save went unnoticed";
   }
   SkipFileFlushes(false);

@@ -2,8 +2,11 @@
 # Four programs at once add and delete entries of their own in one book,
 # each holding a view open throughout; then the book must hold exactly the
 # acknowledged changes.  With --kill, workers are killed (SIGKILL) at random
-# moments and others started in their place.
-#   share_stress.sh RUNNER PROGRAM WORKDIR [--kill]
+# moments and others started in their place.  With --remove-lock, eight
+# programs change the book while another removes its lock file every 5 ms,
+# as a user who takes it for a stale lock would; changes may then be
+# refused, but none acknowledged may be lost or undone.
+#   share_stress.sh RUNNER PROGRAM WORKDIR [--kill | --remove-lock]
 # RUNNER runs a program ("-" for a native one, scripts/wine-run under
 # Wine); its exit status 77 (cannot run here) skips the test.
 run="$1" program="$2" work="$3" kill="$4"
@@ -14,14 +17,22 @@ mkdir -p "$book"
 adds=30
 workers=0
 pids=""
+count=4
+tolerant=""
+if [ "$kill" = "--remove-lock" ]; then
+  count=8
+  tolerant=tolerant
+  $run "$program" unlock "$book" "$work/stop" >"$work/unlock.log" 2>&1 &
+  remover=$!
+fi
 
 start() {
   workers=$((workers + 1))
-  $run "$program" work "$book" "$workers" "$adds" >"$work/log.$workers" 2>"$work/err.$workers" &
+  $run "$program" work "$book" "$workers" "$adds" $tolerant >"$work/log.$workers" 2>"$work/err.$workers" &
   pids="$pids $!"
 }
 
-for _ in 1 2 3 4; do start; done
+for _ in $(seq 1 $count); do start; done
 if [ "$kill" = "--kill" ]; then
   # Eight rounds: let the workers run a little, kill one, start another.
   for round in 1 2 3 4 5 6 7 8; do
@@ -43,6 +54,12 @@ for pid in $pids; do
     failed=1
   fi
 done
+if [ -n "${remover:-}" ]; then
+  touch "$work/stop"
+  wait "$remover"
+  cat "$work/unlock.log"
+  echo "$(cat "$work"/log.* | grep -c '^no ') changes refused"
+fi
 for err in "$work"/err.*; do [ -s "$err" ] && cat "$err" >&2; done
 $run "$program" check "$book" "$work"/log.* || failed=1
 exit $failed

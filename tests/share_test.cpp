@@ -3,17 +3,22 @@
 // view showed, and the book file stays its owner's (links, modes, owners,
 // read-only books, leftovers of saves that died).
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "frame/client.h"
 #include "test_support.h"
 
 #if !defined(_WIN32)
+#include <errno.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #else
 #include <windows.h>
 #endif
@@ -39,19 +44,6 @@ class ShareTest : public BookTest {
 };
 
 #if !defined(_WIN32)
-
-// Runs `body` in a child process, as an ordinary user (nobody) when the
-// test runs as root; the child's exit status: 0 when `body` returned true.
-int InChild(bool ordinaryUser, const std::function<bool()>& body) {
-  pid_t child = fork();
-  if (child == 0) {
-    if (ordinaryUser && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-    _exit(body() ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
 
 // Another program's changes: open the book, add `add` (when given) and
 // delete the entry named `remove` (when given).
@@ -79,7 +71,7 @@ TEST_F(ShareTest, AStaleViewDeletesWhatItShowedAndUndoesNothing) {
   ASSERT_EQ(ViewNames(view), (std::vector<std::string>{"Ann Aa", "Bob Bb", "Cy Cc", "Di Dd"}));
 
   // Another program adds an entry before Cy and deletes Bob.
-  ASSERT_EQ(InChild(false, [&] { return OtherProgramChanges(dir_.path(), "Al Ab", "Bob Bb"); }), 0);
+  ASSERT_EQ(InChild([&] { return OtherProgramChanges(dir_.path(), "Al Ab", "Bob Bb"); }), 0);
   // Index 2 showed Cy; now Al Ab stands there.
   EXPECT_EQ(OvelDeleteViewItem(view, 2), 1);
   // Index 1 showed Bob, whom the other program deleted: nothing to delete,
@@ -93,9 +85,9 @@ TEST_F(ShareTest, AStaleViewDeletesWhatItShowedAndUndoesNothing) {
   // A view two reads behind cannot tell what its index meant.
   ViewHandle behind = OvelInitView(client_, 0);
   ASSERT_EQ(OvelGetViewCount(behind), 4);
-  ASSERT_EQ(InChild(false, [&] { return OtherProgramChanges(dir_.path(), "Fay Ff", nullptr); }), 0);
+  ASSERT_EQ(InChild([&] { return OtherProgramChanges(dir_.path(), "Fay Ff", nullptr); }), 0);
   EXPECT_EQ(OvelGetViewCount(view), 5);  // read again once
-  ASSERT_EQ(InChild(false, [&] { return OtherProgramChanges(dir_.path(), "Gil Gg", nullptr); }), 0);
+  ASSERT_EQ(InChild([&] { return OtherProgramChanges(dir_.path(), "Gil Gg", nullptr); }), 0);
   EXPECT_EQ(OvelGetViewCount(view), 6);  // and again
   Bytes before = File();
   EXPECT_EQ(OvelDeleteViewItem(behind, 0), 0);
@@ -165,44 +157,230 @@ TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndItsOwnerIsKept) {
   chmod(dir_.path().c_str(), 0777);
   chmod(dir_.BookFile().c_str(), 0444);
   Bytes before = File();
-  EXPECT_EQ(InChild(true,
-                    [&] {
-                      Client* client = nullptr;
-                      if (!OvelInitialize(&client, dir_.path().c_str())) return false;
-                      ViewHandle view = OvelInitView(client, 1);
-                      bool ok = OvelGetViewCount(view) == 1 &&
-                                OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 0 &&
-                                OvelDeleteViewItem(view, 0) == 0 && OvelGetViewCount(view) == 1;
-                      OvelFreeView(view);
-                      return OvelTerminate(client) == 1 && ok;
-                    }),
+  EXPECT_EQ(InChild(
+                [&] {
+                  Client* client = nullptr;
+                  if (!OvelInitialize(&client, dir_.path().c_str())) return false;
+                  ViewHandle view = OvelInitView(client, 1);
+                  bool ok = OvelGetViewCount(view) == 1 &&
+                            OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 0 &&
+                            OvelDeleteViewItem(view, 0) == 0 && OvelGetViewCount(view) == 1;
+                  OvelFreeView(view);
+                  return OvelTerminate(client) == 1 && ok;
+                },
+                &kNobody),
             0);
   EXPECT_EQ(File(), before);
   EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
+}
 
-  // Root may write any book; the file keeps the owner, group and mode it had.
-  if (geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
-  chmod(dir_.BookFile().c_str(), 0640);
-  ASSERT_EQ(chown(dir_.BookFile().c_str(), 65534, 65534), 0);
+// Saves as root and, where the test runs as root, as ordinary users: the
+// new file keeps the owner, the group (alone, when the caller owns the
+// book) and a mode the temporary file would not have by itself.
+TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
+  struct Case {
+    const char* what;
+    const Identity* saver;  // null: this process
+    unsigned uid, gid, mode;
+  };
+  const Identity user{65533, 12345, {12345, 12346}};
+  const unsigned self = geteuid(), group = getegid();
+  const Case cases[] = {
+      {"the caller's own book, 0640", nullptr, self, group, 0640},
+      {"the caller's own book, 0604", nullptr, self, group, 0604},
+      {"root saves a user's book", nullptr, 65534, 65534, 0640},
+      {"root saves its book of another group", nullptr, 0, 12345, 0604},
+      {"a user saves a book of another of their groups", &user, 65533, 12346, 0640},
+      {"a user saves a book readable by others", &user, 65533, 12345, 0604},
+  };
+  chmod(dir_.path().c_str(), 0777);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if ((c.saver || c.uid != self || c.gid != group) && !IsRoot()) continue;
+    Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+    ASSERT_EQ(chown(dir_.BookFile().c_str(), c.uid, c.gid), 0);
+    ASSERT_EQ(chmod(dir_.BookFile().c_str(), c.mode), 0);
+    auto add = [&] {
+      Client* client = nullptr;
+      bool ok = OvelInitialize(&client, dir_.path().c_str()) &&
+                OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 1;
+      return OvelTerminate(client) == 1 && ok;
+    };
+    ASSERT_EQ(InChild(add, c.saver), 0);
+    struct stat info;
+    ASSERT_EQ(stat(dir_.BookFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, c.uid);
+    EXPECT_EQ(info.st_gid, c.gid);
+    EXPECT_EQ(info.st_mode & 07777, c.mode);
+    EXPECT_EQ(File(), BookBytes(2).Plain(1, "Ann Aa", "a@x").Plain(2, "Bo Bb", "b@x").bytes());
+  }
+}
+
+// A lock file or book file planted by someone else: a link is never
+// followed, a FIFO never waited on, and nothing is written through either.
+TEST_F(ShareTest, OnlyRegularFilesServeAndNoneIsFollowedOrWaitedFor) {
+  namespace fs = std::filesystem;
+  ScratchDir elsewhere;
+  const std::string victim = elsewhere.path() + "/victim", lock = dir_.path() + "/ADDRBOOK.LCK";
+  const Bytes secret{'r', 'o', 'o', 't', ':', 'x', ':', '0'};
+  const Bytes book = BookBytes(1).Plain(1, "Ann Aa", "a@x").bytes();
+  struct Case {
+    const char* what;
+    std::function<int()> plant;  // 0 when planted
+    int cause;
+    bool readable;  // the book still loads
+  };
+  const Case cases[] = {
+      {"a lock file that links elsewhere",
+       [&] {
+         WriteBytes(victim, secret);
+         return symlink(victim.c_str(), lock.c_str());
+       },
+       ELOOP, true},
+      {"a lock file that is a FIFO", [&] { return mkfifo(lock.c_str(), 0666); }, ENXIO, true},
+      {"a lock file that is a directory", [&] { return mkdir(lock.c_str(), 0777); }, EISDIR, true},
+      {"a book file that is a FIFO",
+       [&] {
+         unlink(dir_.BookFile().c_str());
+         return mkfifo(dir_.BookFile().c_str(), 0666);
+       },
+       ENXIO, false},
+      {"a book file that links to a FIFO",
+       [&] {
+         unlink(dir_.BookFile().c_str());
+         return mkfifo(victim.c_str(), 0666) || symlink(victim.c_str(), dir_.BookFile().c_str());
+       },
+       ENXIO, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::error_code ignored;
+    fs::remove_all(lock, ignored);
+    fs::remove(victim, ignored);
+    fs::remove(dir_.BookFile(), ignored);
+    Write(book);
+    ASSERT_EQ(c.plant(), 0);
+    EXPECT_EQ(InChild([&] {
+                Client* client = nullptr;
+                if (!OvelInitialize(&client, dir_.path().c_str())) return false;
+                bool refused = OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 0;
+                int cause = errno;
+                ViewHandle view = OvelInitView(client, 1);
+                bool read = view && OvelGetViewCount(view) == 1;
+                OvelFreeView(view);
+                OvelTerminate(client);
+                return refused && cause == c.cause && read == c.readable;
+              }),
+              0);
+    if (fs::is_regular_file(victim)) {
+      EXPECT_EQ(ReadBytes(victim), secret);
+    }
+    fs::remove_all(lock, ignored);
+    fs::remove(dir_.BookFile(), ignored);
+  }
+}
+
+// Root reads and changes a user's book; a group shares a book whose lock
+// file its maker left narrower than the book.  Whoever may change the book
+// may take its lock.
+TEST_F(ShareTest, WhoeverMayChangeTheBookMayTakeItsLock) {
+  if (!IsRoot()) GTEST_SKIP() << "acting as several users needs root";
+  const Identity owner{65533, 12345, {12345}}, member{65532, 12346, {12345}};
+  const std::string lock = dir_.path() + "/ADDRBOOK.LCK";
+  auto changes = [&](const Identity& who) {
+    return InChild(
+               [&] {
+                 Client* client = nullptr;
+                 if (!OvelInitialize(&client, dir_.path().c_str())) return false;
+                 ViewHandle view = OvelInitView(client, 1);
+                 bool ok = OvelAddItem(client, "Zed Zz", "z@x", nullptr) == 1 &&
+                           OvelDeleteViewItem(view, OvelGetViewCount(view) - 1) == 1;
+                 OvelFreeView(view);
+                 return OvelTerminate(client) == 1 && ok;
+               },
+               &who) == 0;
+  };
+  auto modeOf = [](const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+  };
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  ASSERT_EQ(chown(dir_.path().c_str(), owner.uid, owner.gid), 0);
+  ASSERT_EQ(chown(dir_.BookFile().c_str(), owner.uid, owner.gid), 0);
+  chmod(dir_.BookFile().c_str(), 0644);
+
+  // Root's read makes no lock file; root's change makes one the owner's.
+  ViewHandle view = OvelInitView(client_, 1);
+  EXPECT_EQ(OvelGetViewCount(view), 1);
+  EXPECT_FALSE(FileExists(lock));
   ASSERT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 1);
   struct stat info;
-  ASSERT_EQ(stat(dir_.BookFile().c_str(), &info), 0);
-  EXPECT_EQ(info.st_uid, 65534u);
-  EXPECT_EQ(info.st_gid, 65534u);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  ASSERT_EQ(stat(lock.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, owner.uid);
+  EXPECT_EQ(info.st_gid, owner.gid);
+  EXPECT_TRUE(changes(owner));
+  OvelFreeView(view);
+
+  // A group's book: the lock file its maker made before sharing is
+  // narrower than the book, yet a member of the group changes the book.
+  chmod(dir_.path().c_str(), 02775);
+  chmod(dir_.BookFile().c_str(), 0664);
+  chmod(lock.c_str(), 0644);
+  EXPECT_TRUE(changes(member));
+
+  // New lock files: read by whoever may read the book, written by whoever
+  // may write the book or its directory.
+  const unsigned modes[][3] = {// book, directory, lock file
+                               {0644, 0755, 0644},
+                               {0640, 0750, 0640},
+                               {0600, 02770, 0660},
+                               {0660, 0755, 0660},
+                               {0604, 0757, 0606}};
+  for (const auto& m : modes) {
+    unlink(lock.c_str());
+    chmod(dir_.BookFile().c_str(), m[0]);
+    chmod(dir_.path().c_str(), m[1]);
+    ASSERT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 1);
+    EXPECT_EQ(modeOf(lock), m[2]) << std::oct << m[0] << " " << m[1];
+  }
+}
+
+// Where the system gives a new file the number and times of an old one,
+// only the count of saves in the lock file tells the versions apart.
+TEST_F(ShareTest, WhenStampsCollideTheCountOfSavesTellsVersionsApart) {
+  ovel::CollideStamps(true);
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  ViewHandle view = OvelInitView(client_, 1);
+  ASSERT_EQ(OvelGetViewCount(view), 1);
+  ASSERT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 1);  // makes the lock file
+  // Another program replaces Ann by Bob: a file of the same size.
+  ASSERT_EQ(InChild([&] {
+              Client* client = nullptr;
+              if (!OvelInitialize(&client, dir_.path().c_str())) return false;
+              ViewHandle other = OvelInitView(client, 1);
+              bool ok = OvelDeleteViewItem(other, 0) == 1 &&
+                        OvelAddItem(client, "Bob Bb", "a@x", nullptr) == 1;
+              OvelFreeView(other);
+              return OvelTerminate(client) == 1 && ok;
+            }),
+            0);
+  EXPECT_EQ(ViewNames(view), (std::vector<std::string>{"Bob Bb", "Cy Cc"}));
+  OvelFreeView(view);
+  ovel::CollideStamps(false);
 }
 
 TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {
   // May write and search but not list: the save cannot flush the directory
   // and succeeds all the same.
   chmod(dir_.path().c_str(), 0333);
-  EXPECT_EQ(InChild(true,
-                    [&] {
-                      Client* client = nullptr;
-                      return OvelInitialize(&client, dir_.path().c_str()) &&
-                             OvelAddItem(client, "Ann Aa", "a@x", nullptr) == 1 &&
-                             OvelTerminate(client) == 1;
-                    }),
+  EXPECT_EQ(InChild(
+                [&] {
+                  Client* client = nullptr;
+                  return OvelInitialize(&client, dir_.path().c_str()) &&
+                         OvelAddItem(client, "Ann Aa", "a@x", nullptr) == 1 &&
+                         OvelTerminate(client) == 1;
+                },
+                &kNobody),
             0);
   chmod(dir_.path().c_str(), 0755);
   EXPECT_EQ(File(), BookBytes(1).Plain(1, "Ann Aa", "a@x").bytes());
@@ -212,16 +390,17 @@ TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {
   ScratchDir readOnly;
   WriteBytes(readOnly.BookFile(), File());
   chmod(readOnly.path().c_str(), 0555);
-  EXPECT_EQ(InChild(true,
-                    [&] {
-                      Client* client = nullptr;
-                      if (!OvelInitialize(&client, readOnly.path().c_str())) return false;
-                      ViewHandle view = OvelInitView(client, 1);
-                      bool ok = ViewNames(view) == std::vector<std::string>{"Ann Aa"} &&
-                                OvelAddItem(client, "B", "b", nullptr) == 0;
-                      OvelFreeView(view);
-                      return OvelTerminate(client) == 1 && ok;
-                    }),
+  EXPECT_EQ(InChild(
+                [&] {
+                  Client* client = nullptr;
+                  if (!OvelInitialize(&client, readOnly.path().c_str())) return false;
+                  ViewHandle view = OvelInitView(client, 1);
+                  bool ok = ViewNames(view) == std::vector<std::string>{"Ann Aa"} &&
+                            OvelAddItem(client, "B", "b", nullptr) == 0;
+                  OvelFreeView(view);
+                  return OvelTerminate(client) == 1 && ok;
+                },
+                &kNobody),
             0);
   chmod(readOnly.path().c_str(), 0755);
 }
@@ -254,6 +433,125 @@ TEST_F(ShareTest, DirectoryNamesAreResolvedAsTheSystemResolvesThem) {
 
 #endif  // !_WIN32
 
+// Another program replaces the book file (written by another writer
+// entirely) between what a view showed and the delete through it.
+TEST_F(ShareTest, AStaleDeleteFindsWhatItShowedByContentOrDeletesNothing) {
+  struct Case {
+    const char* what;
+    Bytes seen;   // the book the view read
+    Bytes other;  // the book another program put in its place
+    int result;
+    std::vector<std::string> after;  // name <address>, groups included
+  };
+  const Case cases[] = {
+      {"an entry whose address changed is not the one shown",
+       BookBytes(1).Plain(1, "Ann Lee", "old@x").bytes(),
+       BookBytes(1).Plain(1, "Ann Lee", "new@x").bytes(),
+       1,
+       {"Ann Lee <new@x>"}},
+      {"an entry whose comment changed is not the one shown",
+       BookBytes(1).Plain(1, "Ann Lee", "a@x", "old").bytes(),
+       BookBytes(1).Plain(1, "Ann Lee", "a@x", "new").bytes(),
+       1,
+       {"Ann Lee <a@x>"}},
+      {"a group whose members changed is still the group",
+       BookBytes(2).Group(1, "Aces", {2}).Plain(2, "Ann Lee", "a@x").bytes(),
+       BookBytes(3)
+           .Group(1, "Aces", {2, 3})
+           .Plain(2, "Ann Lee", "a@x")
+           .Plain(3, "Bo Ray", "b@x")
+           .bytes(),
+       1,
+       {"Ann Lee <a@x>", "Bo Ray <b@x>"}},
+      {"two groups the caller could tell apart: nothing is deleted",
+       BookBytes(2).Group(1, "Aces", {2}).Plain(2, "Ann Lee", "a@x").bytes(),
+       BookBytes(4)
+           .Group(1, "Aces", {3})
+           .Group(2, "Aces", {4})
+           .Plain(3, "Ann Lee", "a@x")
+           .Plain(4, "Bo Ray", "b@x")
+           .bytes(),
+       0,
+       {"Aces <<Group>>", "Aces <<Group>>", "Ann Lee <a@x>", "Bo Ray <b@x>"}},
+      {"of two equal entries one goes",
+       BookBytes(1).Plain(1, "Ann Lee", "a@x").bytes(),
+       BookBytes(3)
+           .Plain(1, "Ann Lee", "a@x")
+           .Plain(2, "Ann Lee", "a@x")
+           .Plain(3, "Bo Ray", "b@x")
+           .bytes(),
+       1,
+       {"Ann Lee <a@x>", "Bo Ray <b@x>"}},
+      {"an entry another program deleted",
+       BookBytes(2).Plain(1, "Ann Lee", "a@x").Plain(2, "Bo Ray", "b@x").bytes(),
+       BookBytes(1).Plain(1, "Bo Ray", "b@x").bytes(),
+       1,
+       {"Bo Ray <b@x>"}},
+  };
+  std::string temporary = dir_.path() + "/other.tmp";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write(c.seen);
+    ViewHandle view = OvelInitView(client_, 1);
+    ASSERT_GT(OvelGetViewCount(view), 0);
+    WriteBytes(temporary, c.other);
+    std::filesystem::rename(temporary, dir_.BookFile());
+    EXPECT_EQ(OvelDeleteViewItem(view, 0), c.result);
+    if (c.result == 0) {
+      EXPECT_EQ(LastCause(), OVEL_CAUSE(ESTALE, ERROR_FILE_INVALID));
+      EXPECT_EQ(File(), c.other);
+    }
+    std::vector<std::string> after;
+    for (const Item& item : WalkView(view)) after.push_back(item.name + " <" + item.address + ">");
+    EXPECT_EQ(after, c.after);
+    OvelFreeView(view);
+  }
+}
+
+// A call that copies nothing out (an index that names no entry) must not
+// make the view's indexes those of a list it never showed.
+TEST_F(ShareTest, AViewThatShowedNothingStaysWhereItWas) {
+  Write(BookBytes(2).Plain(1, "Bo Bb", "b@x").Plain(2, "Cy Cc", "c@x"));
+  ViewHandle view = OvelInitView(client_, 0);
+  ASSERT_EQ(OvelGetViewCount(view), 2);
+  // Another program adds Al before Bo; a second view reads the new list.
+  WriteBytes(dir_.path() + "/other.tmp", BookBytes(3)
+                                             .Plain(1, "Al Aa", "a@x")
+                                             .Plain(2, "Bo Bb", "b@x")
+                                             .Plain(3, "Cy Cc", "c@x")
+                                             .bytes());
+  std::filesystem::rename(dir_.path() + "/other.tmp", dir_.BookFile());
+  ViewHandle second = OvelInitView(client_, 0);
+  ASSERT_EQ(OvelGetViewCount(second), 3);
+  for (int index : {-1, 3, 1000}) EXPECT_EQ(OvelGetViewItem(view, index), nullptr);
+  // Index 1 showed Cy.
+  EXPECT_EQ(OvelDeleteViewItem(view, 1), 1);
+  EXPECT_EQ(ViewNames(second), (std::vector<std::string>{"Al Aa", "Bo Bb"}));
+  OvelFreeView(second);
+  OvelFreeView(view);
+}
+
+// Another program rewrites the file in place, keeping its size and putting
+// its time back; the next change must see it, not write the old list back.
+TEST_F(ShareTest, ARewriteInPlaceThatKeepsSizeAndTimeIsSeen) {
+  namespace fs = std::filesystem;
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  ViewHandle view = OvelInitView(client_, 1);
+  ASSERT_EQ(OvelGetViewCount(view), 1);
+  auto written = fs::last_write_time(dir_.BookFile());
+  // The system's clock for change times may tick only every few ms.
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  {
+    Bytes other = BookBytes(1).Plain(1, "Bob Bb", "b@x").bytes();
+    std::fstream file(dir_.BookFile(), std::ios::in | std::ios::out | std::ios::binary);
+    file.write(reinterpret_cast<const char*>(other.data()), std::streamsize(other.size()));
+  }
+  fs::last_write_time(dir_.BookFile(), written);
+  ASSERT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 1);
+  EXPECT_EQ(Fresh(), (std::vector<std::string>{"Bob Bb", "Cy Cc"}));
+  OvelFreeView(view);
+}
+
 TEST_F(ShareTest, AMemberIdThatNamesNoEntryIsDroppedOnLoad) {
   // The highest id makes the next id 9: the id the group names.
   Write(BookBytes(3).Group(1, "Team", {2, 9}).Plain(2, "Ann Aa", "a@x").Plain(8, "Bo Bb", "b@x"));
@@ -269,10 +567,14 @@ TEST_F(ShareTest, AMemberIdThatNamesNoEntryIsDroppedOnLoad) {
 TEST_F(ShareTest, ASaveRemovesWhatSavesThatDiedLeftBehind) {
 #if defined(_WIN32)
   const std::vector<std::string> leftovers{"OVL0A1B2.OLD", "OVL0A1B2.TMP"};
-  const std::vector<std::string> others{"OVL0A1B2.TXT", "OVLNOTES.TMP"};
+  const std::vector<std::string> others{"OVL0A1B2.TXT", "OVLNOTES.TMP", "OVL0A1B.TMP",
+                                        "OVL0A1B2X.TMP"};
 #else
   const std::vector<std::string> leftovers{".ovelAb12Cd", ".ovelAb12Cdb"};
-  const std::vector<std::string> others{".ovel", "notes.txt"};
+  // Names a user may give files of their own, near the library's.
+  const std::vector<std::string> others{".ovel",         ".ovel-settings", ".ovelrc.bak",
+                                        ".ovelAb12Cdx",  ".ovelAb12C",     ".ovelAb-2Cd",
+                                        ".ovelAb12Cdbb", "notes.txt"};
 #endif
   Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
   for (const std::string& name : leftovers) WriteBytes(dir_.path() + "/" + name, File());

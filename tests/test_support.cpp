@@ -10,6 +10,15 @@
 #include "frame/local_lock.h"
 #include "frame/platform.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <errno.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace ovel_test {
 
 namespace fs = std::filesystem;
@@ -130,6 +139,35 @@ std::vector<Item> TakeMembers(MemberItem* list) {
   OvelFreeGroup(list);
   return items;
 }
+
+#if defined(_WIN32)
+long LastCause() { return static_cast<long>(GetLastError()); }
+void SetCause(long cause) { SetLastError(static_cast<DWORD>(cause)); }
+#else
+long LastCause() { return errno; }
+void SetCause(long cause) { errno = static_cast<int>(cause); }
+
+bool IsRoot() { return geteuid() == 0; }
+
+int InChild(const std::function<bool()>& body, const Identity* who, unsigned seconds) {
+  fflush(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    alarm(seconds);
+    if (who && geteuid() == 0) {
+      std::vector<gid_t> groups(who->groups.begin(), who->groups.end());
+      if (setgroups(groups.size(), groups.data()) != 0 || setgid(who->gid) != 0 ||
+          setuid(who->uid) != 0) {
+        _exit(3);
+      }
+    }
+    _exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+#endif
 
 long LiveBlocks() { return ovel::PlatformLiveBlocks(); }
 long LiveLocals() { return ovel::PlatformLiveLocals(); }

@@ -93,6 +93,35 @@ long LiveLocals();
 long SweepFaults(const std::function<bool()>& attempt,
                  const std::function<void(bool succeeded, long point)>& check);
 
+// The cause a failed call of the library left: errno, or the thread's
+// last-error code on Windows.
+long LastCause();
+// Puts a cause back there (after clean-up calls of a test's own).
+void SetCause(long cause);
+// The cause `posix` on POSIX systems, `windows` on Windows.
+#if defined(_WIN32)
+#define OVEL_CAUSE(posix, windows) (windows)
+#else
+#define OVEL_CAUSE(posix, windows) (posix)
+#endif
+
+#if !defined(_WIN32)
+// Who a child process runs as.
+struct Identity {
+  unsigned uid;
+  unsigned gid;
+  std::vector<unsigned> groups;  // supplementary groups
+};
+inline const Identity kNobody{65534, 65534, {}};
+bool IsRoot();
+// Runs `body` in a child process (as `who`, when given and the test runs as
+// root) and gives its exit status: 0 when `body` returned true, 1 when
+// false, 128 when it died, which it does after `seconds` (a call that waits
+// for ever fails the test instead of hanging it).
+int InChild(const std::function<bool()>& body, const Identity* who = nullptr,
+            unsigned seconds = 30);
+#endif
+
 // A test fixture that checks that every test frees what it allocated.
 class LeakCheckedTest : public ::testing::Test {
  protected:

@@ -1,10 +1,57 @@
 #include "book_access.h"
 
-#include <filesystem>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace addrbook {
+
+std::string FailureCause() {
+#if defined(_WIN32)
+  DWORD error = GetLastError();
+  switch (error) {
+    case ERROR_FILE_CORRUPT:
+      return "the book file is damaged, or not a book file";
+    case ERROR_FILE_TOO_LARGE:
+      return "the book is full (4095 entries)";
+    case ERROR_FILE_INVALID:
+      return "another program changed the book since it was listed; list it again";
+  }
+  char text[512] = "";
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, sizeof text, nullptr);
+  while (length > 0 &&
+         (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.')) {
+    text[--length] = '\0';
+  }
+  std::string cause = length ? text : "error " + std::to_string(error);
+#else
+  int error = errno;
+  switch (error) {
+    case EBADMSG:
+      return "the book file is damaged, or not a book file";
+    case E2BIG:
+      return "the book is full (4095 entries)";
+    case ESTALE:
+      return "another program changed the book since it was listed; list it again";
+    case ENXIO:
+      return "ADDRBOOK.DAT or ADDRBOOK.LCK is not a regular file";
+    case EISDIR:
+      return "ADDRBOOK.DAT or ADDRBOOK.LCK is a directory";
+    case ELOOP:
+      return "ADDRBOOK.LCK is a symbolic link, or the book's links loop";
+  }
+  std::string cause = std::strerror(error);
+#endif
+  // Inside a sentence: "permission denied", "no space left on device".
+  if (cause.size() > 1 && cause[0] >= 'A' && cause[0] <= 'Z' && cause[1] >= 'a' && cause[1] <= 'z')
+    cause[0] = static_cast<char>(cause[0] - 'A' + 'a');
+  return cause;
+}
 
 BookAccess::~BookAccess() {
   if (client_) OvelTerminate(client_);
@@ -12,19 +59,14 @@ BookAccess::~BookAccess() {
 
 bool BookAccess::Open() {
   if (OvelInitialize(&client_, directory_.c_str())) return true;
-  Fail("the directory name cannot be used (too long?)");
+  FailCall("the directory name cannot be used");
   return false;
 }
 
 ViewHandle BookAccess::Walk(bool groups, std::vector<Entry>* entries) {
   ViewHandle view = OvelInitView(client_, groups ? 1 : 0);
   if (!view) {
-    // Tell a book the caller may not read from a damaged one.
-    std::filesystem::path file = std::filesystem::path(directory_) / "ADDRBOOK.DAT";
-    std::error_code ignored;
-    bool unreadable = std::filesystem::exists(file, ignored) && !std::ifstream(file).is_open();
-    Fail(unreadable ? "ADDRBOOK.DAT: permission denied"
-                    : "the book cannot be read (damaged, or not a book file)");
+    FailCall("the book cannot be read");
     return nullptr;
   }
   entries->clear();
@@ -66,6 +108,11 @@ std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive)
 int BookAccess::Fail(const std::string& why) const {
   std::cerr << "addrbook: " << directory_ << ": " << why << "\n";
   return 1;
+}
+
+int BookAccess::FailCall(const std::string& what) const {
+  std::string cause = FailureCause();
+  return Fail(what + ": " + cause);
 }
 
 }  // namespace addrbook

@@ -9,6 +9,9 @@
 
 namespace addrbook {
 
+// The cause the library left for the call that has just failed, in words.
+std::string FailureCause();
+
 // One entry in book text (8-bit), with the index a view gives it.
 struct Entry {
   int index;
@@ -39,6 +42,10 @@ class BookAccess {
 
   // Reports a failure on standard error, naming the book; returns 1.
   int Fail(const std::string& why) const;
+  // Reports a failed library call: `what` failed, and the cause the
+  // library left for it.  Call it at once, before anything else can change
+  // errno (or the last-error code).
+  int FailCall(const std::string& what) const;
 
  private:
   std::string directory_;

@@ -225,7 +225,7 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
 
   // One view holds the book in memory while the rows go in.
   ViewHandle view = OvelInitView(book.client(), 1);
-  if (!view) return book.Fail("the book cannot be read (damaged, or not a book file)");
+  if (!view) return book.FailCall("the book cannot be read");
   // What the book holds already, by stored name (as it shows) and address.
   std::set<std::pair<std::string, std::string>> held;
   int count = OvelGetViewCount(view);
@@ -252,7 +252,7 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
                   held.count({DisplayName(*name), *address}) != 0;
       if (why.empty() && !duplicate && !options.dryRun &&
           !OvelAddItem(book.client(), name->c_str(), address->c_str(), comment->c_str())) {
-        why = "the entry could not be saved";
+        why = "the entry could not be saved: " + FailureCause();
       }
     }
     if (progress) std::cerr << "\r\x1b[K";
@@ -433,7 +433,7 @@ int main(int argc, char** argv) {
     std::string why = AddRefusal(*n, *a, *c, entries->size());
     if (!why.empty()) return book.Fail(why);
     if (!OvelAddItem(book.client(), n->c_str(), a->c_str(), c->c_str())) {
-      return book.Fail("the entry could not be saved (is the directory writable?)");
+      return book.FailCall("the entry could not be saved");
     }
     std::cout << "added " << name << " <" << address << ">\n";
     return 0;
@@ -488,7 +488,7 @@ int main(int argc, char** argv) {
       // Through the view that showed it: another program's change since
       // cannot make it delete someone else.
       if (OvelDeleteViewItem(view, target) != 1) {
-        return book.Fail("the deletion could not be saved (is the directory writable?)");
+        return book.FailCall("the deletion could not be saved");
       }
       std::cout << "deleted " << ShownText(entry.name, shown) << "\n";
       return 0;
@@ -510,7 +510,7 @@ int main(int argc, char** argv) {
     std::string why = AddRefusal(*n, *a, *c, entries.size() - 1);
     if (!why.empty()) return book.Fail(why);
     if (!OvelAddItem(book.client(), n->c_str(), a->c_str(), c->c_str())) {
-      return book.Fail("the new entry could not be saved (is the directory writable?)");
+      return book.FailCall("the new entry could not be saved");
     }
     // The old entry, found again by what it holds (the add moved indexes).
     std::vector<Entry> now;
@@ -525,8 +525,11 @@ int main(int argc, char** argv) {
       }
     }
     bool deleted = old >= 0 && OvelDeleteViewItem(again, old) == 1;
+    std::string cause = deleted || old < 0 ? "it is gone" : FailureCause();
     OvelFreeView(again);
-    if (!deleted) return book.Fail("the new entry was added, but the old one could not be deleted");
+    if (!deleted) {
+      return book.Fail("the new entry was added, but the old one could not be deleted: " + cause);
+    }
     std::cout << "changed " << ShownText(entry.name, shown) << " to "
               << ShownText(DisplayName(*n), shown) << " <" << ShownText(*a, shown) << ">\n";
     return 0;
