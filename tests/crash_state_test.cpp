@@ -179,14 +179,8 @@ BookState StateOf(const std::string& path) {
 
 // The names in the book at `dir`, read by a Client of its own.
 std::vector<std::string> NamesIn(const std::string& dir) {
-  Client* client = nullptr;
   std::vector<std::string> names;
-  if (!OvelInitialize(&client, dir.c_str())) return names;
-  if (ViewHandle view = OvelInitView(client, 1)) {
-    names = ViewNames(view);
-    OvelFreeView(view);
-  }
-  OvelTerminate(client);
+  AsProgram(dir, [&](Client*, ViewHandle view) { return !(names = ViewNames(view)).empty(); });
   return names;
 }
 

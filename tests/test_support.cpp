@@ -169,6 +169,18 @@ int InChild(const std::function<bool()>& body, const Identity* who, unsigned sec
 }
 #endif
 
+bool AsProgram(const std::string& dir, const std::function<bool(Client*, ViewHandle)>& body) {
+  Client* client = nullptr;
+  if (!OvelInitialize(&client, dir.c_str())) return false;
+  ViewHandle view = OvelInitView(client, 1);
+  bool ok = body(client, view);
+  long cause = LastCause();
+  OvelFreeView(view);
+  OvelTerminate(client);
+  SetCause(cause);
+  return ok;
+}
+
 long LiveBlocks() { return ovel::PlatformLiveBlocks(); }
 long LiveLocals() { return ovel::PlatformLiveLocals(); }
 

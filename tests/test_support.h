@@ -105,6 +105,11 @@ void SetCause(long cause);
 #define OVEL_CAUSE(posix, windows) (posix)
 #endif
 
+// Another program's calls: opens a Client on `dir` and a view with groups,
+// runs `body` with them and closes both.  True when `body` returned true;
+// the cause `body`'s last call left stays.
+bool AsProgram(const std::string& dir, const std::function<bool(Client*, ViewHandle)>& body);
+
 #if !defined(_WIN32)
 // Who a child process runs as.
 struct Identity {
