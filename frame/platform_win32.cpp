@@ -437,6 +437,17 @@ namespace {
 // are mandatory, and a locked range could not be read by others.
 constexpr DWORD kLockedByte = 0x40000000;
 
+// True while another program deletes the file at `path`: it holds it open
+// for deletion, or has marked it for deletion (then even its attributes are
+// refused), or it has just gone.
+bool BeingDeleted(const char* path, DWORD error) {
+  if (error == ERROR_SHARING_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;  // plainly denied
+  DWORD why = GetLastError();
+  return why == ERROR_ACCESS_DENIED || why == ERROR_FILE_NOT_FOUND;
+}
+
 // Opens the lock file.  No one shares it for deletion, so it cannot be
 // deleted or renamed while any program has it open; while another program
 // deletes it (when none has it open), opening it fails for a moment.
@@ -446,7 +457,8 @@ HANDLE OpenLockFile(const char* path, DWORD access, DWORD disposition) {
                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return handle;
     DWORD error = GetLastError();
-    if (attempt == 3 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+    if (attempt == 5 || !BeingDeleted(path, error)) {
+      SetLastError(error);
       return handle;
     }
     Sleep(10);
