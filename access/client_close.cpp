@@ -4,6 +4,7 @@
 #include "frame/client.h"
 #include "ovel.h"
 #include "store/book_file.h"
+#include "store/transaction.h"
 
 using namespace ovel;
 
@@ -13,9 +14,12 @@ extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
   {
     LockedBook locked(client);
     if (Book* book = locked.book()) {
-      // Every change is saved within its own call, so the book is never
-      // dirty here and nothing is written.
-      SaveBook(book);
+      // A transaction left open is discarded, as when a program dies.
+      if (book->transaction == client) DiscardTransaction(book);
+      // Every other change is saved within its own call, so the book is
+      // never dirty here and nothing is written (another Client's open
+      // transaction is that Client's to save).
+      if (!book->transaction) SaveBook(book);
       FreeViewsOfClient(client, book);
     }
   }

@@ -238,7 +238,7 @@ extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index
   book->dirty = 1;
   --book->entryCount;
   ++book->changeCount;
-  if (SaveBook(book)) {
+  if (SaveChange(book)) {
     FreeEntry(entry);
     ForgetSeen(target.seenLink);
     return 1;

@@ -255,20 +255,25 @@ void FloorReadCopy(benchmark::State& state) {
 // The same bytes to a new file, fsync, rename: the least a durable
 // whole-file save can do; and the same with the directory flushed after the
 // rename, which a save needs for the rename itself to survive a crash.
-bool WriteDurably(const BookFixture& book, bool flushDirectory) {
-  std::string temporary = (book.dir() / "floor.tmp").string();
-  std::string target = (book.dir() / "floor.dat").string();
+bool WriteDurablyAt(const fs::path& directory, const std::vector<unsigned char>& bytes,
+                    bool flushDirectory) {
+  std::string temporary = (directory / "floor.tmp").string();
+  std::string target = (directory / "floor.dat").string();
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  bool written = write(fd, book.bytes().data(), book.bytes().size()) >= 0;
+  bool written = write(fd, bytes.data(), bytes.size()) >= 0;
   fsync(fd);
   close(fd);
   std::rename(temporary.c_str(), target.c_str());
   if (flushDirectory) {
-    int dir = open(book.dir().c_str(), O_RDONLY | O_DIRECTORY);
+    int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY);
     fsync(dir);
     close(dir);
   }
   return written;
+}
+
+bool WriteDurably(const BookFixture& book, bool flushDirectory) {
+  return WriteDurablyAt(book.dir(), book.bytes(), flushDirectory);
 }
 
 void DurableWrite(benchmark::State& state, bool flushDirectory) {
@@ -280,6 +285,11 @@ void DurableWrite(benchmark::State& state, bool flushDirectory) {
 
 void FloorWriteFsyncRename(benchmark::State& state) { DurableWrite(state, false); }
 void FloorWriteFsyncRenameDirFsync(benchmark::State& state) { DurableWrite(state, true); }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
 
 // A durable save beside the floor measured moments before it: each
 // iteration times the floor (with the directory fsync), an add and a delete
@@ -309,16 +319,89 @@ void SavesBesideFloor(benchmark::State& state) {
     remove.push_back(micros(added, deleted));
   }
   OvelFreeView(view);
-  auto median = [](std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-  };
-  double floorMedian = median(floor);
+  double floorMedian = Median(floor);
   state.counters["floor_us"] = floorMedian;
-  state.counters["add_us"] = median(add);
-  state.counters["delete_us"] = median(remove);
-  state.counters["add_ratio"] = floorMedian > 0 ? median(add) / floorMedian : 0;
-  state.counters["delete_ratio"] = floorMedian > 0 ? median(remove) / floorMedian : 0;
+  state.counters["add_us"] = Median(add);
+  state.counters["delete_us"] = Median(remove);
+  state.counters["add_ratio"] = floorMedian > 0 ? Median(add) / floorMedian : 0;
+  state.counters["delete_ratio"] = floorMedian > 0 ? Median(remove) / floorMedian : 0;
+}
+
+// An empty directory with a Client on it, for the books that adds make.
+class EmptyBook {
+ public:
+  EmptyBook() {
+    dir_ = fs::temp_directory_path() / ("ovel-bench-" + std::to_string(getpid()) + "-adds");
+    fs::create_directories(dir_);
+    OvelInitialize(&client_, dir_.string().c_str());
+  }
+  ~EmptyBook() {
+    OvelTerminate(client_);
+    fs::remove_all(dir_);
+  }
+  void Empty() const { fs::remove(dir_ / "ADDRBOOK.DAT"); }
+  // `count` entries of their own; true when every add succeeded.
+  bool AddAll(int count) const {
+    static const char* kFirst[] = {"Ann", "Bob", "Carla", "Dieter", "Eve", "Farid", "Gwen"};
+    bool added = true;
+    for (int i = 0; i < count; ++i) {
+      std::string name = std::string(kFirst[i % 7]) + " Surname" + std::to_string(i * 7919 % count);
+      added = OvelAddItem(client_, name.c_str(), "person@mail.example.org", nullptr) && added;
+    }
+    return added;
+  }
+  Client* client() const { return client_; }
+  const fs::path& dir() const { return dir_; }
+
+ private:
+  fs::path dir_;
+  Client* client_ = nullptr;
+};
+
+// Adds into an empty book in one transaction, beside the floor of one
+// durable save of the book they make (measured moments before): the adds
+// in memory, then the one save, and the save's ratio to the floor.
+void TransactionAdds(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  EmptyBook book;
+  OvelBeginChanges(book.client());
+  book.AddAll(Entries(state));
+  OvelEndChanges(book.client(), 1);
+  std::ifstream in(book.dir() / "ADDRBOOK.DAT", std::ios::binary);
+  std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<double> floor, adds, save;
+  auto micros = [](Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::micro>(to - from).count();
+  };
+  for (auto _ : state) {
+    book.Empty();
+    Clock::time_point start = Clock::now();
+    WriteDurablyAt(book.dir(), bytes, true);
+    Clock::time_point floorDone = Clock::now();
+    if (!OvelBeginChanges(book.client()) || !book.AddAll(Entries(state))) {
+      state.SkipWithError("add failed");
+    }
+    Clock::time_point added = Clock::now();
+    if (!OvelEndChanges(book.client(), 1)) state.SkipWithError("save failed");
+    Clock::time_point saved = Clock::now();
+    floor.push_back(micros(start, floorDone));
+    adds.push_back(micros(floorDone, added));
+    save.push_back(micros(added, saved));
+  }
+  double floorMedian = Median(floor);
+  state.counters["floor_us"] = floorMedian;
+  state.counters["adds_us"] = Median(adds);
+  state.counters["save_us"] = Median(save);
+  state.counters["save_ratio"] = floorMedian > 0 ? Median(save) / floorMedian : 0;
+}
+
+// The same adds, each a durable save of its own.
+void SingleAdds(benchmark::State& state) {
+  EmptyBook book;
+  for (auto _ : state) {
+    book.Empty();
+    if (!book.AddAll(Entries(state))) state.SkipWithError("add failed");
+  }
 }
 
 // The peer: SQLite in WAL mode with synchronous=FULL, holding the same
@@ -432,6 +515,8 @@ BENCHMARK(FloorReadCopy)->Apply(Sizes);
 BENCHMARK(FloorWriteFsyncRename)->Apply(Sizes);
 BENCHMARK(FloorWriteFsyncRenameDirFsync)->Apply(Sizes);
 BENCHMARK(SavesBesideFloor)->Apply(Sizes);
+BENCHMARK(TransactionAdds)->Arg(16)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SingleAdds)->Arg(16)->Arg(4000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(SqliteReadAll)->Apply(Sizes);
 BENCHMARK(SqliteInsert)->Apply(Sizes);
 BENCHMARK(SqliteDelete)->Apply(Sizes);

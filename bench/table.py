@@ -28,15 +28,19 @@ def main():
     data = json.load(open(sys.argv[1]) if len(sys.argv) > 1 else sys.stdin)
     times = {}
     paired = {}  # (ratio counter, size) -> median ratio of SavesBesideFloor
+    batch = {}  # (counter, size) -> TransactionAdds' counters
     for b in data["benchmarks"]:
         if b.get("aggregate_name", "median") != "median":
             continue
-        name, size = b["run_name"].split("/")
+        name, size = b["run_name"].split("/")[:2]
         scale = {"ns": 1e-3, "us": 1, "ms": 1e3}[b["time_unit"]]
         times[(name, int(size))] = b["real_time"] * scale  # microseconds
         for counter in ("add_ratio", "delete_ratio"):
             if counter in b:
                 paired[(counter, int(size))] = b[counter]
+        if name == "TransactionAdds":
+            for counter in ("floor_us", "adds_us", "save_us", "save_ratio"):
+                batch[(counter, int(size))] = b[counter]
 
     def us(value):
         return "%.1f" % value if value < 100 else "%.0f" % value
@@ -72,6 +76,16 @@ def main():
         for name, counter in (("AddWithView", "add_ratio"), ("DeleteWithView", "delete_ratio")):
             cells = ["%.2f" % paired[(counter, s)] if (counter, s) in paired else "" for s in SIZES]
             print("| %s, paired with the floor | %s |" % (name, " | ".join(cells)))
+    if ("floor_us", 4000) in batch and ("SingleAdds", 4000) in times:
+        # Many adds into an empty book: one transaction, or a save each.
+        print()
+        print("| 4000 adds into an empty book | ms |")
+        print("|---|---:|")
+        print("| in one transaction: the adds, in memory | %.1f |" % (batch[("adds_us", 4000)] / 1e3))
+        print("| in one transaction: the one save | %.2f |" % (batch[("save_us", 4000)] / 1e3))
+        print("| the floor of that save (paired) | %.2f |" % (batch[("floor_us", 4000)] / 1e3))
+        print("| the save / its floor | %.2f |" % batch[("save_ratio", 4000)])
+        print("| each a save of its own (SingleAdds) | %.0f |" % (times[("SingleAdds", 4000)] / 1e3))
 
 
 if __name__ == "__main__":

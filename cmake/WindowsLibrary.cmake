@@ -1,5 +1,5 @@
-# ovel.dll: no "lib" prefix, no MinGW runtime DLLs, the eleven functions
-# exported under their plain names.
+# ovel.dll: no "lib" prefix, no MinGW runtime DLLs, the eleven functions and
+# the transaction pair exported under their plain names.
 target_sources(ovel PRIVATE frame/entry_point.cpp)
 target_include_directories(ovel PRIVATE ${PROJECT_SOURCE_DIR}/include)
 set_target_properties(ovel PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")

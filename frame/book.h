@@ -6,6 +6,8 @@
 #include "frame/platform.h"
 #include "frame/record_chain.h"
 
+struct Client;
+
 namespace ovel {
 
 struct Entry;
@@ -53,6 +55,11 @@ struct Book {
   BookLock lock;
   // This Book's first save has looked for files that dead saves left.
   bool leftoversSwept;
+  // The Client whose transaction is open, or null.  The transaction holds,
+  // from its begin to its end, the lock above, the files it names (in
+  // heldFiles) and a load reference.
+  Client* transaction;
+  BookFiles* heldFiles;
 };
 
 extern RecordChain gBookChain;

@@ -60,6 +60,7 @@ enum class Cause {
   kNotRegularFile,  // ... or a FIFO, device or socket
   kStaleView,       // the view read a list too old to tell what it showed
   kNotFound,        // no group has the name
+  kBusy,            // a transaction of this program holds the book
   kReadOnlyBook,    // the book's owner made it read-only
   kIoError,
 };
@@ -168,13 +169,13 @@ struct BookLock {
 };
 inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
 // Waits for the lock of the book `likeFile` in `directory`, whose lock file
-// is `path`.  A change creates a missing lock file (owned and readable like
+// is `path`; fails at once (kBusy) instead where `wait` is false.  A change creates a missing lock file (owned and readable like
 // the book, writable by whoever may write the book or the directory); a
 // lock file that is a symbolic link or not a regular file is refused.
 // False, with the cause noted, when the lock cannot be had: a shared lock
 // is then had by no one (a book on a read-only medium still loads).
 bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
-                  BookLock* lock);
+                  bool wait, BookLock* lock);
 // The count kept in a locked lock file; false when it cannot be read.
 bool PlatformReadLockCount(const BookLock& lock, uint64_t* count);
 // Stores a new count; only under an exclusive lock, and false where the

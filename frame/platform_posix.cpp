@@ -50,6 +50,8 @@ int ErrnoOf(Cause cause) {
       return ESTALE;
     case Cause::kNotFound:
       return ENOENT;
+    case Cause::kBusy:
+      return EBUSY;
     case Cause::kReadOnlyBook:
       return EACCES;
     case Cause::kIoError:
@@ -558,7 +560,7 @@ namespace {
 // of reading the count.
 constexpr off_t kLockedByte = 0x40000000;
 
-bool SetLock(int fd, short type) {
+bool SetLock(int fd, short type, bool wait) {
   struct flock lock = {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
@@ -568,9 +570,9 @@ bool SetLock(int fd, short type) {
   // Open-file-description locks belong to this open of the file, not to
   // the process: another Book of this process on the same directory is
   // excluded too, and closing some other descriptor of the file keeps them.
-  int command = F_OFD_SETLKW;
+  int command = wait ? F_OFD_SETLKW : F_OFD_SETLK;
 #else
-  int command = F_SETLKW;
+  int command = wait ? F_SETLKW : F_SETLK;
 #endif
   while (fcntl(fd, command, &lock) != 0) {
     if (errno != EINTR) return false;
@@ -578,7 +580,8 @@ bool SetLock(int fd, short type) {
   return true;
 }
 
-bool FlockWaiting(int fd, int operation) {
+bool Flock(int fd, int operation, bool wait) {
+  if (!wait) operation |= LOCK_NB;
   while (flock(fd, operation) != 0) {
     if (errno != EINTR) return false;
   }
@@ -659,21 +662,30 @@ bool StillNamed(int fd, const char* path) {
          held.st_ino == named.st_ino;
 }
 
+// Notes the failure of a lock that was not waited for.
+void NoteLockFailure() {
+  if (errno == EWOULDBLOCK || errno == EAGAIN || errno == EACCES) {
+    PlatformNoteCause(Cause::kBusy);
+  } else {
+    PlatformNoteSystemError();
+  }
+}
+
 }  // namespace
 
 bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
-                  BookLock* lock) {
+                  bool wait, BookLock* lock) {
   *lock = kNoLock;
   bool exclusive = mode == LockMode::kExclusive;
   // First the directory: every process takes the two locks in this order.
   int dir = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0 && !FlockWaiting(dir, exclusive ? LOCK_EX : LOCK_SH)) {
+  if (dir >= 0 && !Flock(dir, exclusive ? LOCK_EX : LOCK_SH, wait)) {
     int error = errno;
     close(dir);
     dir = -1;
     if (!DirectoryLocksUnsupported(error)) {
       errno = error;
-      PlatformNoteSystemError();
+      NoteLockFailure();
       return false;
     }
   }
@@ -688,9 +700,14 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
     if (fd >= 0) close(fd);
     fd = OpenLockFile(path, likeFile, directory, exclusive, &writable, &foreign);
     if (fd < 0) break;
-    if (!SetLock(fd, exclusive && writable ? F_WRLCK : F_RDLCK)) {
-      PlatformNoteSystemError();
+    if (!SetLock(fd, exclusive && writable ? F_WRLCK : F_RDLCK, wait)) {
+      NoteLockFailure();
       close(fd);
+      if (!wait) {
+        if (dir >= 0) close(dir);
+        *lock = kNoLock;
+        return false;
+      }
       fd = -1;
       break;
     }
@@ -728,9 +745,16 @@ bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
 }
 
 void PlatformUnlock(BookLock* lock) {
-  // Closing the only descriptor of an open releases its locks.
-  if (lock->file != kNoFile) close(static_cast<int>(lock->file));
-  if (lock->directory != kNoFile) close(static_cast<int>(lock->directory));
+  // Released before the descriptors are closed: a child forked meanwhile
+  // shares them, and would otherwise hold the locks until it ends.
+  if (lock->file != kNoFile) {
+    SetLock(static_cast<int>(lock->file), F_UNLCK, false);
+    close(static_cast<int>(lock->file));
+  }
+  if (lock->directory != kNoFile) {
+    flock(static_cast<int>(lock->directory), LOCK_UN);
+    close(static_cast<int>(lock->directory));
+  }
   *lock = kNoLock;
 }
 

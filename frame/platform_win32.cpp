@@ -47,6 +47,8 @@ DWORD ErrorOf(Cause cause) {
       return ERROR_FILE_INVALID;
     case Cause::kNotFound:
       return ERROR_NOT_FOUND;
+    case Cause::kBusy:
+      return ERROR_LOCK_VIOLATION;
     case Cause::kIoError:
       break;
   }
@@ -467,7 +469,8 @@ HANDLE OpenLockFile(const char* path, DWORD access, DWORD disposition) {
 
 }  // namespace
 
-bool PlatformLock(const char*, const char* path, const char*, LockMode mode, BookLock* lock) {
+bool PlatformLock(const char*, const char* path, const char*, LockMode mode, bool wait,
+                  BookLock* lock) {
   *lock = kNoLock;
   HANDLE handle = OpenLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   // A reader on a read-only directory or medium can still share the lock.
@@ -480,9 +483,14 @@ bool PlatformLock(const char*, const char* path, const char*, LockMode mode, Boo
   }
   OVERLAPPED at = {};
   at.Offset = kLockedByte;
-  DWORD flags = mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+  DWORD flags = (mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
+                (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
   if (!LockFileEx(handle, flags, 0, 1, 0, &at)) {
-    PlatformNoteSystemError();
+    if (GetLastError() == ERROR_LOCK_VIOLATION) {
+      PlatformNoteCause(Cause::kBusy);
+    } else {
+      PlatformNoteSystemError();
+    }
     CloseHandle(handle);
     return false;
   }

@@ -95,6 +95,25 @@ OVEL_EXPORT MemberItem* OVELAPI OvelExpandGroup(Client* client, const char* grou
 /* Frees a list from OvelExpandGroup; does nothing for null. */
 OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list);
 
+/* Beyond the eleven functions above: many changes in one durable save.
+ *
+ * OvelBeginChanges takes the book's exclusive lock for this Client (waiting
+ * for other programs, as a change does) and brings its list up to date; 1,
+ * or 0 when the lock cannot be had or a transaction is open on the book.
+ * Until OvelEndChanges, OvelAddItem through this Client and
+ * OvelDeleteViewItem through its views change the list in memory only
+ * (every view of the book sees them at once); other Clients of the book in
+ * this program read that list, and their changes fail at once; other
+ * programs wait.  Keep transactions short: the book is locked meanwhile.
+ *
+ * OvelEndChanges with keep non-zero saves the book once with every change;
+ * 1 when that save succeeded, else 0 with the list back as the file holds
+ * it (all or nothing).  With keep zero it discards the changes and returns
+ * 1.  Either way it releases the lock.  OvelTerminate discards an open
+ * transaction of its Client. */
+OVEL_EXPORT int OVELAPI OvelBeginChanges(Client* client);
+OVEL_EXPORT int OVELAPI OvelEndChanges(Client* client, int keep);
+
 #ifdef __cplusplus
 }
 #endif

@@ -74,14 +74,16 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
   if (!book || AcquireBook(book) != kBookLoaded) return errors.Fail(0);
 
   int added = 0;
-  if (book->entryCount >= kMaxEntries) {
+  // Ids grow within a transaction (a save renumbers them); they must stay
+  // within their bits.
+  if (book->entryCount >= kMaxEntries || book->nextId > static_cast<int16_t>(kIdMask)) {
     PlatformNoteCause(Cause::kBookFull);
   } else {
     int16_t id = book->nextId;
     int32_t wasDirty = book->dirty;
     if (Entry* entry = InsertEntry(client, book, static_cast<uint16_t>(id))) {
       ++book->nextId;
-      if (SaveBook(book)) {
+      if (SaveChange(book)) {
         added = 1;
       } else {
         RemoveInsertedEntry(book, entry);

@@ -20,6 +20,9 @@ enum class BookAccess {
   kChange,  // the same under the exclusive lock, for a change to be saved
 };
 
+// While a transaction is open on the Book, its list is the book: calls read
+// it without looking at the file, and only the transaction's Client may
+// change it.
 class BookCall {
  public:
   BookCall(Client* client, BookAccess access);
@@ -39,6 +42,7 @@ class BookCall {
   BookFiles files_;
   Book* book_ = nullptr;
   bool fresh_ = true;
+  bool tookLock_ = false;  // this call set the Book's files and lock (not a transaction)
 };
 
 }  // namespace ovel

@@ -90,6 +90,16 @@ void FreePreviousEntries(Book* book) {
   book->hasPrevious = false;
 }
 
+// Makes a list read again from the file the Book's list, keeping the one it
+// replaces as the previous one.
+void ReplaceList(Book* book, const ParsedBook& parsed, const BookVersion& version) {
+  FreePreviousEntries(book);
+  book->previousEntries = book->entries;
+  book->previousLoads = book->loads;
+  book->hasPrevious = true;
+  InstallBook(book, parsed, version);
+}
+
 // Writes `bytes` to a new file beside the book file, flushes it, and puts it
 // in the book file's place.  On failure the book file holds the old book,
 // unless `*undoFailed` (see PlatformReplaceDurably).
@@ -170,13 +180,25 @@ bool RefreshBook(Book* book) {
   ParsedBook parsed;
   BookVersion version;
   if (ReadBook(book, &parsed, &version) != kBookLoaded) return false;
-  FreePreviousEntries(book);
-  book->previousEntries = book->entries;
-  book->previousLoads = book->loads;
-  book->hasPrevious = true;
-  InstallBook(book, parsed, version);
+  ReplaceList(book, parsed, version);
   return true;
 }
+
+void RevertBook(Book* book) {
+  if (book->loadCount <= 0 || !book->dirty) return;
+  long cause = PlatformNotedCause();
+  ParsedBook parsed;
+  BookVersion version;
+  if (ReadBook(book, &parsed, &version) == kBookLoaded) {
+    ReplaceList(book, parsed, version);
+  } else {
+    book->version.file = {0, 0, -1, 0, 0, true};  // no file has this stamp
+    book->dirty = 0;
+  }
+  PlatformRestoreCause(cause);
+}
+
+bool SaveChange(Book* book) { return book->transaction || SaveBook(book); }
 
 BookStatus AcquireBook(Book* book) {
   if (book->loadCount > 0) {

@@ -38,5 +38,13 @@ BookStatus LoadBook(Book* book);
 // file holds the book (also when there was nothing to write); on false
 // nothing has changed, in memory or on disk.
 bool SaveBook(Book* book);
+// Saves a change just made to the list; within a transaction, keeps it in
+// memory for the transaction's end.  False (nothing saved) as SaveBook.
+bool SaveChange(Book* book);
+// Puts a changed list back to what the file holds (the list it replaces
+// kept as the previous one, since views may name its entries).  Where the
+// file cannot be read, the next call that looks at it reads it.  Keeps the
+// noted cause.
+void RevertBook(Book* book);
 
 }  // namespace ovel

@@ -1,8 +1,10 @@
-# Checks that a built library exports exactly the eleven functions under
-# their plain names, and (for a DLL) needs no MinGW runtime DLL.
+# Checks that a built library exports exactly the eleven functions and the
+# transaction pair under their plain names, and (for a DLL) needs no MinGW
+# runtime DLL.
 # Run with -DLIBRARY=... -DTOOL=... -DKIND=elf|pe
 set(expected OvelAddItem OvelDeleteViewItem OvelExpandGroup OvelFreeGroup OvelFreeItem
-    OvelFreeView OvelGetViewCount OvelGetViewItem OvelInitView OvelInitialize OvelTerminate)
+    OvelFreeView OvelGetViewCount OvelGetViewItem OvelInitView OvelInitialize OvelTerminate
+    OvelBeginChanges OvelEndChanges)
 if(KIND STREQUAL "elf")
   execute_process(COMMAND ${TOOL} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out
                   RESULT_VARIABLE rc)
@@ -36,4 +38,4 @@ list(SORT expected)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "${LIBRARY} exports:\n  ${names}\nexpected:\n  ${expected}")
 endif()
-message(STATUS "${LIBRARY}: exactly the eleven functions, plain names")
+message(STATUS "${LIBRARY}: exactly the thirteen functions, plain names")

@@ -186,8 +186,10 @@ std::vector<std::string> NamesIn(const std::string& dir) {
 
 // Runs `change` on a book of `entries` entries (none: no file) with the
 // calls recorded, then checks every crash state under `model`.
+// With `batch`, the change is a transaction of `batch` adds and half as
+// many deletes.
 Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failing, long nth,
-                bool noLinks) {
+                bool noLinks, int batch = 0) {
   ScratchDir dir;
   if (entries > 0) {
     BookBytes book(static_cast<uint16_t>(entries));
@@ -203,7 +205,14 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
   SimulateNoHardLinks(noLinks);
   if (failing != FaultPoint::kCount) FaultArm(failing, nth);
   StartRecordingFileOps();
-  int result = add ? OvelAddItem(client, "Zed Zz", "z@x", nullptr) : OvelDeleteViewItem(handle, 0);
+  int result = batch ? OvelBeginChanges(client)
+               : add ? OvelAddItem(client, "Zed Zz", "z@x", nullptr)
+                     : OvelDeleteViewItem(handle, 0);
+  for (int i = 0; i < batch; ++i) {
+    result &= OvelAddItem(client, Numbered("Zed Z", 100 + i).c_str(), "z@x", nullptr);
+  }
+  for (int i = 0; i < batch / 2; ++i) result &= OvelDeleteViewItem(handle, 0);
+  if (batch) result = OvelEndChanges(client, 1) && result;
   std::vector<RecordedFileOp> log = StopRecordingFileOps();
   FaultReset();
   SimulateNoHardLinks(false);
@@ -233,7 +242,10 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
     // added, or with its first entry deleted.
     EXPECT_EQ(result, 1) << "a call without a fault failed";
     std::vector<std::string> expected = namesBefore;
-    if (add) {
+    if (batch) {
+      expected.erase(expected.begin(), expected.begin() + batch / 2);
+      for (int i = 0; i < batch; ++i) expected.push_back(Numbered("Zed Z", 100 + i));
+    } else if (add) {
       expected.push_back("Zed Zz");
     } else if (!expected.empty()) {
       expected.erase(expected.begin());
@@ -279,6 +291,7 @@ struct Scenario {
   FaultPoint failing = FaultPoint::kCount;
   long nth = 0;
   bool noLinks = false;  // a file system without hard links
+  int batch = 0;         // a transaction of this many adds and half as many deletes
 };
 
 const Scenario kScenarios[] = {
@@ -300,6 +313,9 @@ const Scenario kScenarios[] = {
     // The flushes: the new file's, the old book's copy, the directory.
     {"add without hard links whose directory flush fails", 1, true, true, FaultPoint::kFlush, 3,
      true},
+    {"a transaction of 100 adds and 50 deletes", 60, true, true, FaultPoint::kCount, 0, false, 100},
+    {"a transaction whose directory flush fails", 60, true, true, FaultPoint::kFlush, 2, false,
+     100},
 };
 
 #if defined(_WIN32)
@@ -314,7 +330,8 @@ TEST(CrashStates, EverySaveLeavesTheOldBookOrTheNewOne) {
     long states = 0;
     for (const Scenario& s : kScenarios) {
       SCOPED_TRACE(std::string(s.what) + (model == Model::kWeak ? " (weak)" : " (ordered)"));
-      Outcome outcome = Explore(model, s.entries, s.view, s.add, s.failing, s.nth, s.noLinks);
+      Outcome outcome =
+          Explore(model, s.entries, s.view, s.add, s.failing, s.nth, s.noLinks, s.batch);
       states += outcome.states;
       EXPECT_TRUE(outcome.violations.empty()) << outcome.violations.front();
     }

@@ -54,6 +54,9 @@ def main():
     lib.OvelExpandGroup.argtypes = [client_p, ctypes.c_char_p, ctypes.c_int]
     lib.OvelExpandGroup.restype = ctypes.POINTER(MemberItem)
     lib.OvelFreeGroup.argtypes = [ctypes.POINTER(MemberItem)]
+    # Beyond the eleven: a transaction, many changes in one save.
+    lib.OvelBeginChanges.argtypes = [client_p]
+    lib.OvelEndChanges.argtypes = [client_p, ctypes.c_int]
 
     with tempfile.TemporaryDirectory() as directory:
         shutil.copy(sys.argv[2], os.path.join(directory, "ADDRBOOK.DAT"))
@@ -95,6 +98,19 @@ def main():
         check(lib.OvelAddItem(client, b"Zoe Zed", b"zoe@example.org", None) == 1, "add")
         check(lib.OvelGetViewCount(view) == len(items) + 1, "count after add")
         check(lib.OvelDeleteViewItem(view, 0) == 1, "delete")
+
+        book = os.path.join(directory, "ADDRBOOK.DAT")
+        with open(book, "rb") as f:
+            before = f.read()
+        check(lib.OvelBeginChanges(client) == 1, "begin")
+        check(lib.OvelAddItem(client, b"Yan Yu", b"yan@example.org", None) == 1, "add in a transaction")
+        check(lib.OvelDeleteViewItem(view, 0) == 1, "delete in a transaction")
+        with open(book, "rb") as f:
+            check(f.read() == before, "nothing saved before the end")
+        check(lib.OvelEndChanges(client, 1) == 1, "end")
+        check(lib.OvelGetViewCount(view) == len(items), "both changes kept")
+        with open(book, "rb") as f:
+            check(b"Yan Yu" in f.read(), "saved at the end")
         check(lib.OvelFreeView(view) == 1, "free view")
         check(lib.OvelFreeView(view) == 0, "second free view")
         check(lib.OvelTerminate(client) == 1, "terminate")

@@ -5,9 +5,11 @@
 //                                   one of its own after every second add;
 //                                   logs each change before it and "ok"
 //                                   once acknowledged
-//   share_stress work DIR ID ADDS tolerant
-//                                   the same, but a change that returns 0 is
-//                                   logged ("no") and the run goes on
+//   share_stress work DIR ID ADDS [tolerant] [batch]
+//                                   tolerant: a change that returns 0 is
+//                                   logged ("no") and the run goes on;
+//                                   batch: two adds and a delete in each
+//                                   transaction, acknowledged together
 //   share_stress unlock DIR STOP    removes the book's lock file every 5 ms
 //                                   until the file STOP exists, as a user who
 //                                   takes it for a stale lock would
@@ -51,11 +53,54 @@ void Log(const char* what, const std::string& name) {
   std::fflush(stdout);
 }
 
-int Work(const char* dir, const std::string& id, int adds, bool tolerant) {
+// The position of `name` in the view, or -1.
+int Find(ViewHandle view, const std::string& name) {
+  std::vector<std::string> names = Names(view);
+  for (size_t at = 0; at < names.size(); ++at) {
+    if (names[at] == name) return static_cast<int>(at);
+  }
+  return -1;
+}
+
+int WorkInBatches(Client* client, ViewHandle view, const std::string& id, int adds, bool tolerant) {
+  std::deque<std::string> mine;
+  for (int i = 0; i + 1 < adds; i += 2) {
+    if (OvelBeginChanges(client) != 1) return 8;
+    std::vector<std::string> changed;
+    for (int j = i; j < i + 2; ++j) {
+      changed.push_back("W" + id + " N" + std::to_string(j));
+      Log("add", changed.back());
+      if (OvelAddItem(client, changed.back().c_str(), "stress@example.org", id.c_str()) != 1) {
+        return 4;
+      }
+    }
+    if (!mine.empty()) {
+      int at = Find(view, mine.front());
+      if (at < 0) return 5;  // an acknowledged add is missing
+      Log("del", mine.front());
+      if (OvelDeleteViewItem(view, at) != 1) return 6;
+      changed.push_back(mine.front());
+    }
+    bool kept = OvelEndChanges(client, 1) == 1;
+    for (const std::string& name : changed) Log(kept ? "ok" : "no", name);
+    if (!kept && !tolerant) return 9;
+    if (!kept) continue;
+    if (changed.size() == 3) mine.pop_front();
+    mine.insert(mine.end(), changed.begin(), changed.begin() + 2);
+  }
+  return 0;
+}
+
+int Work(const char* dir, const std::string& id, int adds, bool tolerant, bool batch) {
   Client* client = nullptr;
   if (!OvelInitialize(&client, dir)) return 2;
   ViewHandle view = OvelInitView(client, 1);
   if (!view) return 3;
+  if (batch) {
+    int status = WorkInBatches(client, view, id, adds, tolerant);
+    OvelFreeView(view);
+    return OvelTerminate(client) == 1 ? status : 7;
+  }
   std::deque<std::string> mine;
   for (int i = 0; i < adds; ++i) {
     std::string name = "W" + id + " N" + std::to_string(i);
@@ -70,10 +115,8 @@ int Work(const char* dir, const std::string& id, int adds, bool tolerant) {
     if (i % 2 == 0 || mine.empty()) continue;
     std::string victim = mine.front();
     mine.pop_front();
-    std::vector<std::string> names = Names(view);
-    int at = 0;
-    while (at < static_cast<int>(names.size()) && names[at] != victim) ++at;
-    if (at == static_cast<int>(names.size())) return 5;  // an acknowledged add is missing
+    int at = Find(view, victim);
+    if (at < 0) return 5;  // an acknowledged add is missing
     Log("del", victim);
     if (OvelDeleteViewItem(view, at) != 1) {
       if (!tolerant) return 6;
@@ -90,19 +133,19 @@ int Work(const char* dir, const std::string& id, int adds, bool tolerant) {
 int Check(const char* dir, int logs, char** paths) {
   // Per name: "in" or "out" when acknowledged, "?" while in flight.
   std::map<std::string, char> expected;
+  std::map<std::string, std::string> asked;  // the change in flight, per name
   for (int i = 0; i < logs; ++i) {
     std::ifstream in(paths[i]);
-    std::string verb, name, pending;
+    std::string verb, name;
     while (in >> verb && std::getline(in, name)) {
       name.erase(0, 1);
       if (verb == "add" || verb == "del") {
         expected[name] = '?';
+        asked[name] = verb;
       } else if (verb == "ok" || verb == "no") {
         // Acknowledged: as asked.  Refused: as before it was asked.
-        bool added = pending == "add";
-        expected[name] = (verb == "ok") == added ? 'i' : 'o';
+        expected[name] = (verb == "ok") == (asked[name] == "add") ? 'i' : 'o';
       }
-      pending = verb;
     }
   }
   Client* client = nullptr;
@@ -174,13 +217,19 @@ int Unlock(const char* dir, const char* stop) {
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "work" && (argc == 5 || argc == 6)) {
-    return Work(argv[2], argv[3], std::atoi(argv[4]), argc == 6);
+  if (mode == "work" && argc >= 5) {
+    bool tolerant = false, batch = false;
+    for (int i = 5; i < argc; ++i) {
+      tolerant = tolerant || std::string(argv[i]) == "tolerant";
+      batch = batch || std::string(argv[i]) == "batch";
+    }
+    return Work(argv[2], argv[3], std::atoi(argv[4]), tolerant, batch);
   }
   if (mode == "unlock" && argc == 4) return Unlock(argv[2], argv[3]);
   if (mode == "check" && argc >= 3) return Check(argv[2], argc - 3, argv + 3);
   std::fprintf(
       stderr,
-      "usage: share_stress work DIR ID ADDS [tolerant] | unlock DIR STOP | check DIR LOG...\n");
+      "usage: share_stress work DIR ID ADDS [tolerant] [batch] | unlock DIR STOP | check DIR "
+      "LOG...\n");
   return 2;
 }

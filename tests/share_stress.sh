@@ -1,6 +1,7 @@
 #!/bin/sh
 # Four programs at once add and delete entries of their own in one book,
-# each holding a view open throughout; then the book must hold exactly the
+# each holding a view open throughout (the first making its changes in
+# transactions); then the book must hold exactly the
 # acknowledged changes.  With --kill, workers are killed (SIGKILL) at random
 # moments and others started in their place.  With --remove-lock, eight
 # programs change the book while another removes its lock file every 5 ms,
@@ -26,9 +27,12 @@ if [ "$kill" = "--remove-lock" ]; then
   remover=$!
 fi
 
+# The first worker makes its changes in transactions.
 start() {
   workers=$((workers + 1))
-  $run "$program" work "$book" "$workers" "$adds" $tolerant >"$work/log.$workers" 2>"$work/err.$workers" &
+  batch=""
+  [ "$workers" -eq 1 ] && batch=batch
+  $run "$program" work "$book" "$workers" "$adds" $tolerant $batch >"$work/log.$workers" 2>"$work/err.$workers" &
   pids="$pids $!"
 }
 

@@ -14,6 +14,8 @@
 
 #if !defined(_WIN32)
 #include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -319,6 +321,46 @@ TEST_F(ShareTest, WhenStampsCollideTheCountOfSavesTellsVersionsApart) {
   EXPECT_EQ(ViewNames(view), (std::vector<std::string>{"Bob Bb", "Cy Cc"}));
   OvelFreeView(view);
   ovel::CollideStamps(false);
+}
+
+// Another program waits for a transaction and then sees all of its
+// changes or none; a program killed inside one leaves the book as it was.
+TEST_F(ShareTest, OtherProgramsSeeATransactionWholeOrNotAtAll) {
+  for (int keep : {1, 0}) {
+    SCOPED_TRACE(keep);
+    Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+    ASSERT_EQ(OvelBeginChanges(client_), 1);
+    ASSERT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 1);
+    Bytes expected =
+        keep ? BookBytes(2).Plain(1, "Ann Aa", "a@x").Plain(2, "Bo Bb", "b@x").bytes() : File();
+    // A program of its own kind (the forked child shares this one's
+    // memory): it takes the shared byte-range lock on the lock file.
+    int reader = StartChild([&] {
+      int fd = open((dir_.path() + "/ADDRBOOK.LCK").c_str(), O_RDONLY);
+      struct flock shared = {};
+      shared.l_type = F_RDLCK;
+      shared.l_start = 0x40000000;
+      shared.l_len = 1;
+      return fcntl(fd, F_OFD_SETLKW, &shared) == 0 && File() == expected;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(OvelEndChanges(client_, keep), 1);
+    EXPECT_EQ(WaitChild(reader), 0);
+  }
+  Bytes before = File();
+  EXPECT_EQ(InChild([&] {
+              return AsProgram(dir_.path(), [](Client* client, ViewHandle view) {
+                OvelBeginChanges(client);
+                for (int i = 0; i < 100; ++i) OvelAddItem(client, "Zed Zz", "z@x", nullptr);
+                OvelDeleteViewItem(view, 0);
+                raise(SIGKILL);
+                return true;
+              });
+            }),
+            128);
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
+  EXPECT_EQ(OvelAddItem(client_, "Di Dd", "d@x", nullptr), 1);  // the lock went with the program
 }
 
 TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {

@@ -529,6 +529,97 @@ TEST_F(StoreTest, EveryFailureOfAnAddLeavesTheBookAsItWas) {
                                                 "New0 Entry", "Ann Lee", "Pals", "Bob Ray"}));
 }
 
+// Many changes, one save: kept whole or discarded whole; meanwhile the
+// book's other Clients read the changed list and cannot change it.
+TEST_F(StoreTest, ATransactionSavesItsChangesOnceOrNotAtAll) {
+  Write(BookBytes(4)
+            .Plain(1, "Ann Aa", "a@x")
+            .Plain(2, "Bo Bb", "b@x")
+            .Plain(3, "Cy Cc", "c@x")
+            .Group(4, "Pals", {1, 2}));
+  const Bytes before = File();
+  Client* other = nullptr;
+  ASSERT_EQ(OvelInitialize(&other, dir_.path().c_str()), 1);
+  ViewHandle view = OvelInitView(client_, 0);
+  for (int keep : {0, 1}) {
+    SCOPED_TRACE(keep);
+    ASSERT_EQ(OvelBeginChanges(client_), 1);
+    EXPECT_EQ(OvelBeginChanges(client_) + OvelBeginChanges(other), 0);  // one at a time
+    EXPECT_EQ(Add("Dee Dd", "d@x"), 1);
+    EXPECT_EQ(Add("", "x"), 0);                 // refused; the others stay
+    EXPECT_EQ(OvelDeleteViewItem(view, 2), 1);  // Cy
+    EXPECT_EQ(OvelDeleteViewItem(view, 0), 1);  // Ann
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(OvelAddItem(other, "Ed Ee", "e@x", nullptr), 0);
+    EXPECT_EQ(LastCause(), OVEL_CAUSE(EBUSY, ERROR_LOCK_VIOLATION));
+    EXPECT_EQ(Names(TakeMembers(OvelExpandGroup(other, "pals", 0))),
+              std::vector<std::string>{"Bo Bb"});
+    EXPECT_EQ(OvelEndChanges(client_, keep), 1) << "cause " << LastCause();
+    EXPECT_EQ(File(), keep ? BookBytes(3)
+                                 .Plain(1, "Bo Bb", "b@x")
+                                 .Plain(2, "Dee Dd", "d@x")
+                                 .Group(3, "Pals", {1})
+                                 .bytes()
+                           : before);
+    EXPECT_EQ(ViewNames(view), (keep ? std::vector<std::string>{"Bo Bb", "Dee Dd"}
+                                     : std::vector<std::string>{"Ann Aa", "Bo Bb", "Cy Cc"}));
+  }
+  EXPECT_EQ(OvelEndChanges(client_, 1), 0);  // none is open
+  // A Client closed inside its transaction discards it.
+  ASSERT_EQ(OvelBeginChanges(other), 1);
+  ASSERT_EQ(OvelAddItem(other, "Ed Ee", "e@x", nullptr), 1);
+  EXPECT_EQ(OvelTerminate(other), 1);
+  EXPECT_EQ(ViewNames(view), (std::vector<std::string>{"Bo Bb", "Dee Dd"}));
+  EXPECT_EQ(Add("Fay Ff", "f@x"), 1);
+  EXPECT_EQ(Listed(false), (std::vector<std::string>{"Bo Bb", "Dee Dd", "Fay Ff"}));
+  OvelFreeView(view);
+}
+
+// Ids grow within a transaction; past their 14 bits a new entry would take
+// the id a group names.  Adds are refused before that.
+TEST_F(StoreTest, ALongTransactionNeverReusesAnId) {
+  Write(BookBytes(2).Plain(1, "Ann Zz", "a@x").Group(2, "Pals", {1}));
+  ViewHandle view = OvelInitView(client_, 1);
+  ASSERT_EQ(OvelBeginChanges(client_), 1);
+  int added = 0;
+  for (int i = 0; i < 17000 && Add("Aa Aa", "new@x"); ++i, ++added) OvelDeleteViewItem(view, 0);
+  EXPECT_EQ(LastCause(), OVEL_CAUSE(E2BIG, ERROR_FILE_TOO_LARGE));
+  EXPECT_GT(added, 16000);
+  EXPECT_EQ(OvelEndChanges(client_, 1), 1);
+  EXPECT_EQ(Names(TakeMembers(OvelExpandGroup(client_, "Pals", 0))),
+            std::vector<std::string>{"Ann Zz"});
+  OvelFreeView(view);
+}
+
+// A fault at every point of the final save: 0, the file byte-identical and
+// the list (as a view shows it) the file's.
+TEST_F(StoreTest, ATransactionWhoseSaveFailsChangesNothing) {
+  Write(BookBytes(2).Plain(1, "Ann Aa", "a@x").Group(2, "Pals", {1}));
+  ViewHandle view = OvelInitView(client_, 1);
+  for (long point = 1;; ++point) {
+    const Bytes before = File();
+    const std::vector<std::string> names = ViewNames(view);
+    ASSERT_EQ(OvelBeginChanges(client_), 1);
+    ASSERT_EQ(Add(Numbered("New N", point).c_str(), "n@x") + OvelDeleteViewItem(view, 0), 2);
+    FaultReset();
+    FaultArmAny(point);
+    int ended = OvelEndChanges(client_, 1);
+    bool reached = FaultCallsAll() >= point;
+    FaultReset();
+    if (!reached) {
+      EXPECT_EQ(ended, 1);
+      EXPECT_GT(point, 6);  // allocations, create, write, flush, rename, directory flush
+      break;
+    }
+    EXPECT_EQ(ended, 0) << "fault point " << point;
+    EXPECT_NE(LastCause(), 0);
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(ViewNames(view), names);
+    EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
+  }
+  OvelFreeView(view);
+}
+
 TEST_F(StoreTest, OutOfOrderLoadMatchesInsertingEachRecordInTurn) {
   // The model: each record appended while the input is in order; once not,
   // every later record inserted before the first entry whose key is not

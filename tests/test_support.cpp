@@ -150,6 +150,10 @@ void SetCause(long cause) { errno = static_cast<int>(cause); }
 bool IsRoot() { return geteuid() == 0; }
 
 int InChild(const std::function<bool()>& body, const Identity* who, unsigned seconds) {
+  return WaitChild(StartChild(body, who, seconds));
+}
+
+int StartChild(const std::function<bool()>& body, const Identity* who, unsigned seconds) {
   fflush(nullptr);
   pid_t child = fork();
   if (child == 0) {
@@ -163,6 +167,10 @@ int InChild(const std::function<bool()>& body, const Identity* who, unsigned sec
     }
     _exit(body() ? 0 : 1);
   }
+  return child;
+}
+
+int WaitChild(int child) {
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;

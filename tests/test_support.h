@@ -125,6 +125,10 @@ bool IsRoot();
 // for ever fails the test instead of hanging it).
 int InChild(const std::function<bool()>& body, const Identity* who = nullptr,
             unsigned seconds = 30);
+// The same in two steps, for a child that runs while the test goes on.
+int StartChild(const std::function<bool()>& body, const Identity* who = nullptr,
+               unsigned seconds = 30);
+int WaitChild(int child);
 #endif
 
 // A test fixture that checks that every test frees what it allocated.

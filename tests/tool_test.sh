@@ -78,6 +78,20 @@ expect 1 "import with refused rows" -- "$tool" -d "$work/import" import "$work/b
 contains "bad.csv:3: the name is empty" "the line of a refused row"
 contains "bad.csv:4: the name is longer than 24 characters" "the reason of a refused row"
 contains "imported 2 of 4 rows" "the count of rows that went in"
+# An import is one save: when it fails (a file size limit), nothing is added.
+cp "$work/import/ADDRBOOK.DAT" "$work/import.before"
+printf 'name,address\nNew Row,n@x.org\nNext Row,m@x.org\n' > "$work/new.csv"
+expect 1 "an import whose save fails" -- sh -c "trap '' XFSZ; ulimit -f 8; exec \"\$0\" -d \"\$1\" import \"\$2\"" "$tool" "$work/import" "$work/new.csv"
+contains "nothing was imported: the book could not be saved: file too large" "the save's cause"
+if cmp -s "$work/import/ADDRBOOK.DAT" "$work/import.before"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: a failed import changed the book"; fi
+# Several entries from one listing, all in one save.
+mkdir "$work/multi" && cp "$example" "$work/multi/ADDRBOOK.DAT"
+expect 0 "delete several" -- "$tool" -d "$work/multi" delete 0 2 --name Cher --name "Chess club" --yes
+contains "deleted Grace Hopper" "the plain entry at index 2"
+expect 0 "after deleting several" -- "$tool" -d "$work/multi" list --groups --format csv
+if [ "$(cut -d, -f2 "$work/out" | tr '\n' '|')" = "name|Everyone|Alan Kay|Officers|Ken Thompson|Dennis Thompson|Ludwig van Beethoven|" ]; then
+  passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: delete several left:"; cat "$work/out"; fi
 
 # Arguments are converted from the locale's encoding however LANG is
 # spelt (C: valid UTF-8 is taken as UTF-8); the book holds cp1252.

@@ -185,6 +185,85 @@ bool Confirmed(const std::string& question) {
   return answer == "y" || answer == "Y" || answer == "yes";
 }
 
+// Closes a view at the end of a scope.
+struct ViewCloser {
+  ViewHandle view;
+  ~ViewCloser() { OvelFreeView(view); }
+};
+
+// Deletes the entries that `indexes` (as list shows them, groups counted
+// when `groups`) and `names` name, all from one listing, in one
+// transaction: all of them or none.
+int DeleteEntries(BookAccess& book, const Settings& settings, const std::vector<int>& indexes,
+                  const std::vector<std::string>& names, bool groups, bool yes,
+                  const std::string& expected) {
+  if (indexes.empty() && names.empty()) {
+    std::cerr << "addrbook: name the entries by INDEX or by --name NAME\n";
+    return 2;
+  }
+  if (!expected.empty() && indexes.size() + names.size() != 1) {
+    std::cerr << "addrbook: --expect names one entry; delete one at a time with it\n";
+    return 2;
+  }
+  // One listing with groups; an index without --groups counts plain
+  // entries only, as list shows them.
+  std::vector<Entry> entries;
+  ViewHandle view = book.Walk(true, &entries);
+  if (!view) return 1;
+  ViewCloser closer{view};
+  std::vector<int> listed;  // positions in the listing of what the indexes count
+  for (const Entry& e : entries) {
+    if (groups || !e.group) listed.push_back(e.index);
+  }
+  std::vector<int> targets;
+  for (int index : indexes) {
+    if (index < 0 || index >= static_cast<int>(listed.size())) {
+      return book.Fail("no entry has index " + std::to_string(index));
+    }
+    targets.push_back(listed[static_cast<size_t>(index)]);
+  }
+  for (const std::string& name : names) {
+    int target = FindTarget(book, settings, entries, std::nullopt, name);
+    if (target < 0) return 1;
+    targets.push_back(target);
+  }
+  std::sort(targets.begin(), targets.end());
+  targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+  OutputOptions shown = Shown(settings);
+  std::string question;
+  for (int target : targets) {
+    const Entry& entry = entries[static_cast<size_t>(target)];
+    if (!expected.empty()) {
+      auto wanted = BookText(settings, book, expected);
+      if (!wanted) return 1;
+      if (entry.name != DisplayName(*wanted)) {
+        return book.Fail("the entry is " + ShownText(entry.name, shown) + ", not " + expected);
+      }
+    }
+    question += (question.empty() ? "delete " : ", ") + ShownText(entry.name, shown) + " <" +
+                ShownText(entry.group ? "(group)" : entry.address, shown) + ">";
+  }
+  if (!yes && IsTerminal(stdin) && !Confirmed(question + "?")) return book.Fail("not deleted");
+  // Through the view that showed them, from the last, so that each index
+  // still names what the listing showed; another program's change since
+  // cannot make it delete someone else.
+  if (!OvelBeginChanges(book.client())) return book.FailCall("the book cannot be changed");
+  for (auto target = targets.rbegin(); target != targets.rend(); ++target) {
+    if (OvelDeleteViewItem(view, *target) != 1) {
+      std::string cause = FailureCause();
+      OvelEndChanges(book.client(), 0);
+      return book.Fail("nothing was deleted: " + cause);
+    }
+  }
+  if (!OvelEndChanges(book.client(), 1)) {
+    return book.FailCall("nothing was deleted: the book could not be saved");
+  }
+  for (int target : targets) {
+    std::cout << "deleted " << ShownText(entries[static_cast<size_t>(target)].name, shown) << "\n";
+  }
+  return 0;
+}
+
 struct ImportOptions {
   Encoding input = Encoding::kUtf8;  // of the file
   bool dryRun = false;
@@ -223,7 +302,11 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
              rows.end());
   for (const std::string& why : skipped) std::cerr << path << ": " << why << "\n";
 
-  // One view holds the book in memory while the rows go in.
+  // Every row goes in within one transaction, saved once at the end; the
+  // book is locked meanwhile, so the rows are checked against it as it is.
+  if (!options.dryRun && !OvelBeginChanges(book.client())) {
+    return book.FailCall("the book cannot be changed");
+  }
   ViewHandle view = OvelInitView(book.client(), 1);
   if (!view) return book.FailCall("the book cannot be read");
   // What the book holds already, by stored name (as it shows) and address.
@@ -281,6 +364,9 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   }
   if (progress) std::cerr << "\n";
   OvelFreeView(view);
+  if (!options.dryRun && !OvelEndChanges(book.client(), 1)) {
+    return book.FailCall("nothing was imported: the book could not be saved");
+  }
   std::cout << (options.dryRun ? "would import " : "imported ") << added << " of " << total
             << " rows";
   if (duplicates) std::cout << "; " << duplicates << " already in the book, skipped";
@@ -318,10 +404,14 @@ int main(int argc, char** argv) {
 
   std::optional<int> index;
   std::string byName;
-  CLI::App* remove = app.add_subcommand("delete", "Delete an entry by its list index or its name");
-  remove->add_option("INDEX", index, "Index that list shows");
+  std::vector<int> deleteIndexes;
+  std::vector<std::string> deleteNames;
+  CLI::App* remove = app.add_subcommand(
+      "delete", "Delete entries by their list indexes or names, all or none, in one save");
+  remove->add_option("INDEX", deleteIndexes, "Indexes that one list showed");
   remove->add_flag("--groups", groups, "INDEX counts groups too, as list --groups shows");
-  remove->add_option("--name", byName, "Exact name, shown or stored (with %)");
+  remove->add_option("--name", deleteNames, "Exact name, shown or stored (with %); repeatable")
+      ->allow_extra_args(false);
   bool yes = false;
   std::string expected;
   remove->add_flag("--yes", yes, "Do not ask on a terminal");
@@ -438,21 +528,19 @@ int main(int argc, char** argv) {
     std::cout << "added " << name << " <" << address << ">\n";
     return 0;
   }
-  if (remove->parsed() || show->parsed() || edit->parsed()) {
+  if (remove->parsed()) {
+    return DeleteEntries(book, settings, deleteIndexes, deleteNames, groups, yes, expected);
+  }
+  if (show->parsed() || edit->parsed()) {
     if (index.has_value() == !byName.empty()) {
       std::cerr << "addrbook: name the entry by an INDEX or by --name NAME\n";
       return 2;
     }
-    // Show and edit count groups, as list --groups does; delete too when
-    // asked or when naming the entry.
-    bool withGroups = !remove->parsed() || groups || !byName.empty();
+    // Show and edit count groups, as list --groups does.
     std::vector<Entry> entries;
-    ViewHandle view = book.Walk(withGroups, &entries);
+    ViewHandle view = book.Walk(true, &entries);
     if (!view) return 1;
-    struct ViewCloser {
-      ViewHandle view;
-      ~ViewCloser() { OvelFreeView(view); }
-    } closer{view};
+    ViewCloser closer{view};
     int target = FindTarget(book, settings, entries, index, byName);
     if (target < 0) return 1;
     const Entry& entry = entries[static_cast<size_t>(target)];
@@ -471,30 +559,8 @@ int main(int argc, char** argv) {
       }
       return 0;
     }
-    if (remove->parsed()) {
-      if (!expected.empty()) {
-        auto wanted = BookText(settings, book, expected);
-        if (!wanted) return 1;
-        if (entry.name != DisplayName(*wanted)) {
-          return book.Fail("the entry at " + std::to_string(target) + " is " +
-                           ShownText(entry.name, shown) + ", not " + expected);
-        }
-      }
-      if (!yes && IsTerminal(stdin) &&
-          !Confirmed("delete " + ShownText(entry.name, shown) + " <" +
-                     ShownText(entry.group ? "(group)" : entry.address, shown) + ">?")) {
-        return book.Fail("not deleted");
-      }
-      // Through the view that showed it: another program's change since
-      // cannot make it delete someone else.
-      if (OvelDeleteViewItem(view, target) != 1) {
-        return book.FailCall("the deletion could not be saved");
-      }
-      std::cout << "deleted " << ShownText(entry.name, shown) << "\n";
-      return 0;
-    }
-    // Edit: add the new entry, then delete the old one, so that a crash
-    // between the two leaves both, never neither.
+    // Edit: add the new entry and delete the old one in one transaction:
+    // both changes are saved, or neither.
     if (entry.group)
       return book.Fail("groups cannot be edited; the library makes plain entries only");
     std::optional<std::string> n = newName ? BookText(settings, book, *newName) : StoredName(entry);
@@ -509,8 +575,11 @@ int main(int argc, char** argv) {
     }
     std::string why = AddRefusal(*n, *a, *c, entries.size() - 1);
     if (!why.empty()) return book.Fail(why);
+    if (!OvelBeginChanges(book.client())) return book.FailCall("the book cannot be changed");
     if (!OvelAddItem(book.client(), n->c_str(), a->c_str(), c->c_str())) {
-      return book.FailCall("the new entry could not be saved");
+      std::string cause = FailureCause();
+      OvelEndChanges(book.client(), 0);
+      return book.Fail("nothing was changed: " + cause);
     }
     // The old entry, found again by what it holds (the add moved indexes).
     std::vector<Entry> now;
@@ -528,7 +597,11 @@ int main(int argc, char** argv) {
     std::string cause = deleted || old < 0 ? "it is gone" : FailureCause();
     OvelFreeView(again);
     if (!deleted) {
-      return book.Fail("the new entry was added, but the old one could not be deleted: " + cause);
+      OvelEndChanges(book.client(), 0);
+      return book.Fail("nothing was changed: the old entry could not be deleted: " + cause);
+    }
+    if (!OvelEndChanges(book.client(), 1)) {
+      return book.FailCall("nothing was changed: the book could not be saved");
     }
     std::cout << "changed " << ShownText(entry.name, shown) << " to "
               << ShownText(DisplayName(*n), shown) << " <" << ShownText(*a, shown) << ">\n";

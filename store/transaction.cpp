@@ -1,0 +1,83 @@
+// OvelBeginChanges and OvelEndChanges: a transaction holds the book's
+// exclusive lock and a load reference from its begin to its end; the
+// changes made meanwhile stay in memory and are saved once at the end.
+#include "store/transaction.h"
+
+#include "frame/allocator.h"
+#include "frame/call_errors.h"
+#include "frame/client.h"
+#include "ovel.h"
+#include "store/book_file.h"
+
+namespace ovel {
+
+int gOpenTransactions;
+
+namespace {
+
+void EndTransaction(Book* book) {
+  PlatformUnlock(&book->lock);
+  FreeBlock(book->heldFiles);
+  book->heldFiles = nullptr;
+  book->files = nullptr;
+  book->transaction = nullptr;
+  --gOpenTransactions;
+  ReleaseBook(book);
+}
+
+// Takes the lock and a load reference for a transaction; false (the cause
+// noted, nothing held) when either cannot be had.
+bool HoldBook(Book* book, BookFiles* files) {
+  book->files = files;
+  if (FindBookFiles(book, files) &&
+      PlatformLock(files->directory, files->lock, files->file, LockMode::kExclusive,
+                   gOpenTransactions == 0, &book->lock)) {
+    if (RefreshBook(book) && AcquireBook(book) == kBookLoaded) return true;
+    PlatformUnlock(&book->lock);
+  }
+  book->files = nullptr;
+  return false;
+}
+
+}  // namespace
+
+void DiscardTransaction(Book* book) {
+  RevertBook(book);
+  EndTransaction(book);
+}
+
+}  // namespace ovel
+
+using namespace ovel;
+
+extern "C" OVEL_EXPORT int OVELAPI OvelBeginChanges(Client* client) {
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
+  LockedBook locked(client);
+  Book* book = locked.book();
+  if (!book) return errors.Fail(Cause::kInvalidHandle, 0);
+  if (book->transaction) return errors.Fail(Cause::kBusy, 0);
+  BookFiles* files = static_cast<BookFiles*>(AllocScratchBlock(sizeof(BookFiles)));
+  if (!files) return errors.Fail(0);
+  if (!HoldBook(book, files)) {
+    FreeBlock(files);
+    return errors.Fail(0);
+  }
+  book->heldFiles = files;
+  book->transaction = client;
+  ++gOpenTransactions;
+  return 1;
+}
+
+extern "C" OVEL_EXPORT int OVELAPI OvelEndChanges(Client* client, int keep) {
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
+  LockedBook locked(client);
+  Book* book = locked.book();
+  if (!book || book->transaction != client) return errors.Fail(Cause::kInvalidArgument, 0);
+  // All or nothing: a save that fails leaves the list as the file is.
+  bool saved = !keep || SaveBook(book);
+  if (!keep || !saved) RevertBook(book);
+  EndTransaction(book);
+  return saved ? 1 : errors.Fail(0);
+}
