@@ -27,10 +27,9 @@ BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
   // file) reads all the same: the book file is only ever replaced whole.
   // While this process has a transaction open, no call waits for a lock
   // that may be its own (another Book on the same directory).
-  bool locked =
-      PlatformLock(files_.directory, files_.lock, files_.file,
-                   change ? LockMode::kExclusive : LockMode::kShared, gOpenTransactions == 0,
-                   &book->lock);
+  bool locked = PlatformLock(files_.directory, files_.lock, files_.file,
+                             change ? LockMode::kExclusive : LockMode::kShared,
+                             gOpenTransactions == 0, &book->lock);
   if (change && !locked) return;
   fresh_ = RefreshBook(book);
   if (change && !fresh_) return;
