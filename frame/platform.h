@@ -169,11 +169,12 @@ struct BookLock {
 };
 inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
 // Waits for the lock of the book `likeFile` in `directory`, whose lock file
-// is `path`; fails at once (kBusy) instead where `wait` is false.  A change creates a missing lock file (owned and readable like
-// the book, writable by whoever may write the book or the directory); a
-// lock file that is a symbolic link or not a regular file is refused.
-// False, with the cause noted, when the lock cannot be had: a shared lock
-// is then had by no one (a book on a read-only medium still loads).
+// is `path`; where `wait` is false, fails at once (kBusy) instead.  A
+// change creates a missing lock file (owned and readable like the book,
+// writable by whoever may write the book or the directory); a lock file
+// that is a symbolic link or not a regular file is refused.  False, with
+// the cause noted, when the lock cannot be had: a shared lock is then had
+// by no one (a book on a read-only medium still loads).
 bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
                   bool wait, BookLock* lock);
 // The count kept in a locked lock file; false when it cannot be read.
