@@ -1,9 +1,10 @@
 // The input decodes into calls on two directories with two Clients each:
 // adds with names of every length class, views with and without groups,
 // copies, deletes, expansions, frees, stale and foreign handles,
-// terminations with views open, double terminations.  After every step the
-// library must agree with a model of each book (a sorted vector): counts,
-// items, order, and the bytes of the file.
+// terminations with views open, double terminations, transactions kept,
+// discarded and left open.  After every step the library must agree with a
+// model of each book (a sorted vector): counts, items, order, and the bytes
+// of the file.
 #include <algorithm>
 #include <string>
 
@@ -46,6 +47,17 @@ std::string Key(const std::string& name) { return Display(name).substr(SurnameOf
 struct Book {
   std::string dir;
   std::vector<ModelEntry> entries;
+  int owner = -1;                 // the client whose transaction is open
+  std::vector<ModelEntry> saved;  // meanwhile: what the file holds
+
+  // What the file holds: the entries, or during a transaction those before it.
+  const std::vector<ModelEntry>& InFile() const { return owner < 0 ? entries : saved; }
+  // Whether client `c` may change the book now.
+  bool MayChange(int c) const { return owner < 0 || owner == c; }
+  void Discard() {
+    entries = saved;
+    owner = -1;
+  }
 
   void Insert(const ModelEntry& entry) {
     auto at = entries.begin();
@@ -53,6 +65,7 @@ struct Book {
     entries.insert(at, entry);
   }
   std::vector<uint8_t> FileBytes() const {
+    const std::vector<ModelEntry>& entries = InFile();
     std::vector<uint8_t> out = {2, static_cast<uint8_t>(entries.size() & 0xFF),
                                 static_cast<uint8_t>(entries.size() >> 8)};
     auto put = [&](const std::string& text) {
@@ -139,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int c = in.Byte() % 4;
     ClientSlot& slot = clients[c];
     Book& book = books[slot.book];
-    switch (in.Byte() % 10) {
+    switch (in.Byte() % 12) {
       case 0: {  // initialize a closed client, or a second time for a stale pointer
         if (slot.client) break;
         if (!OvelInitialize(&slot.client, book.dir.c_str()) || !slot.client) Fail("initialize");
@@ -151,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint8_t commentKind = in.Byte() % 3;
         std::string comment = commentKind == 2 ? Text(&in, LengthClass(&in, 255)) : "";
         bool expected = slot.client && !name.empty() && !address.empty() && name.size() <= 24 &&
-                        address.size() <= 255 && comment.size() <= 255;
+                        address.size() <= 255 && comment.size() <= 255 && book.MayChange(c);
         int result = OvelAddItem(slot.client, name.c_str(), address.c_str(),
                                  commentKind == 0 ? nullptr : comment.c_str());
         if (result != (expected ? 1 : 0)) Fail("add result");
@@ -192,8 +205,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           if (result != 0) Fail("delete through a stale view");
           break;
         }
-        if (result != 1) Fail("delete result");
         Book& viewed = books[clients[v.client].book];
+        if (result != (viewed.MayChange(v.client) ? 1 : 0)) Fail("delete result");
+        if (!result) break;
         if (index >= 0 && index < static_cast<int>(viewed.entries.size())) {
           viewed.entries.erase(viewed.entries.begin() + index);
         }
@@ -207,6 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 7: {  // terminate with views open; twice is refused
         int result = OvelTerminate(slot.client);
         if (result != (slot.client ? 1 : 0)) Fail("terminate result");
+        if (book.owner == c) book.Discard();  // a transaction left open
         if (slot.client && OvelTerminate(slot.client) != 0) Fail("second terminate");
         for (ViewSlot& v : views) {
           if (v.client == c) {
@@ -226,8 +241,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         break;
       }
+      case 9: {  // begin a transaction; one at a time on a book
+        int result = OvelBeginChanges(slot.client);
+        if (result != (slot.client && book.owner < 0 ? 1 : 0)) Fail("begin result");
+        if (result) {
+          book.owner = c;
+          book.saved = book.entries;
+        }
+        break;
+      }
+      case 10: {  // end it, keeping or discarding the changes
+        int keep = in.Byte() % 2;
+        int result = OvelEndChanges(slot.client, keep);
+        if (result != (slot.client && book.owner == c ? 1 : 0)) Fail("end result");
+        if (result && keep) book.owner = -1;
+        if (result && !keep) book.Discard();
+        break;
+      }
       default: {  // the file holds exactly the model
-        if (ReadFile(book.dir + "/ADDRBOOK.DAT") != book.FileBytes() && !book.entries.empty()) {
+        if (ReadFile(book.dir + "/ADDRBOOK.DAT") != book.FileBytes() && !book.InFile().empty()) {
           Fail("file differs from the model");
         }
         break;
