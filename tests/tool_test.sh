@@ -168,12 +168,16 @@ printf 'name,address,comment\nGuard Ed,guard@x.org,'"'"'=SUM(A1)\n' > "$work/sha
 printf 'No Header,nohead@x.org,first line\n' > "$work/shapes/headerless.csv"
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:Three;Vic;;;\r\nFN:Vic Three\r\nTEL;TYPE=cell:+1 555 0199\r\nNOTE:v3\\, old\r\nEND:VCARD\r\n' > "$work/shapes/v3.vcf"
 printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann de la Cruz\r\nN:de la Cruz;Ann;;;\r\nEMAIL:ann@x.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Team\r\nEND:VCARD\r\n' > "$work/shapes/v4.vcf"
+# Android's vCard 2.1: quoted-printable UTF-8 with a soft line break.
+printf 'BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen M=C3=BCller\r\nEMAIL;HOME:j@x.org\r\nNOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Zeile eins und ein Text der umbr=\r\nochen wird =C3=A4\r\nEND:VCARD\r\n' > "$work/shapes/v21.vcf"
+printf '\357\273\277BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Aab\r\nEMAIL:ann@bom.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zed Bom\r\nEMAIL:zed@bom.org\r\nEND:VCARD\r\n' > "$work/shapes/bom.vcf"
 for shape in "google.csv|Mary van Dyke,mary@x.org,from google|" "google-old.csv|Olga Old,olga@x.org,|" \
     "outlook.csv|Otto Look,otto@x.org,outlook|" "thunderbird.csv|Tina Bird,tina@x.org,tb|" \
     "bom.csv|Bom Bee,bom@x.org,|" "semicolon.csv|Semi Colon,semi@x.org,\"a, b\"|" \
     "cp1252.csv|José Win,jose@x.org,|--input-encoding cp1252" "guarded.csv|Guard Ed,guard@x.org,'=SUM(A1)|" \
     "headerless.csv|No Header,nohead@x.org,first line|" "v3.vcf|Vic Three,'+1 555 0199,\"v3, old\"|" \
-    "v4.vcf|Ann de la Cruz,ann@x.org,|"; do
+    "v4.vcf|Ann de la Cruz,ann@x.org,|" "v21.vcf|Jürgen Müller,j@x.org,Zeile eins und ein Text der umbrochen wird ä|" \
+    "bom.vcf|Ann Aab,ann@bom.org,|"; do
   file=${shape%%|*}; rest=${shape#*|}; entry=${rest%|*}; options=${rest#*|}
   dir="$work/shapes/${file%.*}"
   mkdir "$dir"
@@ -225,6 +229,17 @@ for locale in "LANG=C" "LANG=" "LANG=C.UTF-8"; do
   expect 0 "list under $locale" -- "$tool" -d "$work/lround" list --format csv
   contains "José Win" "imported text under $locale"
 done
+
+# One numbering: show and edit count as list does, --groups alike.
+mkdir "$work/numbers" && cp "$example" "$work/numbers/ADDRBOOK.DAT"
+for flag in "" --groups; do
+  expect 0 "list $flag" -- "$tool" -d "$work/numbers" list $flag --format csv
+  row=$(sed -n 6p "$work/out" | cut -d, -f2)
+  expect 0 "show 4 $flag" -- "$tool" -d "$work/numbers" show 4 $flag
+  contains "name:     $row" "show 4 $flag is row 4 of list $flag"
+done
+expect 0 "edit 4" -- "$tool" -d "$work/numbers" edit 4 --comment retired
+contains "changed Ken Thompson" "edit 4 changes row 4 of list"
 
 # Find, show, edit, a guarded delete and a mail client's query.
 mkdir "$work/edit" && cp "$example" "$work/edit/ADDRBOOK.DAT"

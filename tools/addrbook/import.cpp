@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "csv.h"
+#include "text_encoding.h"
 
 namespace addrbook {
 namespace {
@@ -91,29 +93,87 @@ struct Property {
   int line;
 };
 
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Decodes quoted-printable text: "=XX" is the byte XX; an "=" it cannot
+// read stays as it is.
+std::string QuotedPrintable(const std::string& value) {
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '=' && i + 2 < value.size() && hex(value[i + 1]) >= 0 &&
+        hex(value[i + 2]) >= 0) {
+      out += static_cast<char>(hex(value[i + 1]) * 16 + hex(value[i + 2]));
+      i += 2;
+    } else {
+      out += value[i];
+    }
+  }
+  return out;
+}
+
+// A value as UTF-8, from the encoding (vCard 2.1) and character set that
+// its parameters name.
+std::string Decoded(const std::string& params, std::string value) {
+  if (params.find("QUOTED-PRINTABLE") != std::string::npos) value = QuotedPrintable(value);
+  size_t charset = params.find("CHARSET=");
+  if (charset != std::string::npos) {
+    std::string name = params.substr(charset + 8, params.find(';', charset) - charset - 8);
+    if (name == "ISO-8859-1" || name == "LATIN1") value = ToUtf8(value, Encoding::kLatin1);
+    if (name == "WINDOWS-1252" || name == "CP1252") value = ToUtf8(value, Encoding::kCp1252);
+  }
+  return value;
+}
+
 // Unfolds content lines (a line beginning with a space or tab goes on the
-// one before) and splits each into its name and value.
-std::vector<Property> Properties(const std::string& text) {
+// one before; a quoted-printable line ending in "=" goes on with the next)
+// and splits each into its name and value, decoded.
+std::vector<Property> Properties(const std::string& input) {
+  std::string_view text = input;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte order mark
   std::vector<Property> properties;
+  std::vector<std::string> params;  // of each property, upper case
   int line = 0;
   size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string content = text.substr(at, end - at);
+  auto next = [&] {
+    size_t end = std::min(text.find('\n', at), text.size());
+    std::string content(text.substr(at, end - at));
     ++line;
     at = end + 1;
     if (!content.empty() && content.back() == '\r') content.pop_back();
+    return content;
+  };
+  while (at < text.size()) {
+    std::string content = next();
     if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && !properties.empty()) {
       properties.back().value += content.substr(1);
       continue;
     }
     size_t colon = content.find(':');
     if (colon == std::string::npos) continue;
-    std::string name = content.substr(0, content.find_first_of(";:"));
+    size_t nameEnd = content.find_first_of(";:");
+    std::string name = Upper(content.substr(0, nameEnd));
     if (size_t dot = name.find('.'); dot != std::string::npos) name = name.substr(dot + 1);
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    properties.push_back({name, content.substr(colon + 1), line});
+    params.push_back(Upper(content.substr(nameEnd, colon - nameEnd)));
+    std::string value = content.substr(colon + 1);
+    if (params.back().find("QUOTED-PRINTABLE") != std::string::npos) {
+      while (!value.empty() && value.back() == '=' && at < text.size()) {
+        value.pop_back();  // a soft line break
+        value += next();
+      }
+    }
+    properties.push_back({name, value, line});
+  }
+  for (size_t i = 0; i < properties.size(); ++i) {
+    properties[i].value = Decoded(params[i], properties[i].value);
   }
   return properties;
 }

@@ -185,6 +185,19 @@ bool Confirmed(const std::string& question) {
   return answer == "y" || answer == "Y" || answer == "yes";
 }
 
+// The position in `entries` (a listing with groups) of what `list` shows
+// at `index`: groups counted when `groups`, as list --groups shows them,
+// else plain entries only; -1 (reported) when it shows nothing there.
+int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, int index,
+                   bool groups) {
+  int wanted = index;
+  for (const Entry& e : entries) {
+    if ((groups || !e.group) && index-- == 0) return e.index;
+  }
+  book.Fail("no entry has index " + std::to_string(wanted));
+  return -1;
+}
+
 // Closes a view at the end of a scope.
 struct ViewCloser {
   ViewHandle view;
@@ -205,22 +218,15 @@ int DeleteEntries(BookAccess& book, const Settings& settings, const std::vector<
     std::cerr << "addrbook: --expect names one entry; delete one at a time with it\n";
     return 2;
   }
-  // One listing with groups; an index without --groups counts plain
-  // entries only, as list shows them.
+  // One listing with groups; an index counts as list shows it.
   std::vector<Entry> entries;
   ViewHandle view = book.Walk(true, &entries);
   if (!view) return 1;
   ViewCloser closer{view};
-  std::vector<int> listed;  // positions in the listing of what the indexes count
-  for (const Entry& e : entries) {
-    if (groups || !e.group) listed.push_back(e.index);
-  }
   std::vector<int> targets;
   for (int index : indexes) {
-    if (index < 0 || index >= static_cast<int>(listed.size())) {
-      return book.Fail("no entry has index " + std::to_string(index));
-    }
-    targets.push_back(listed[static_cast<size_t>(index)]);
+    targets.push_back(ListedPosition(book, entries, index, groups));
+    if (targets.back() < 0) return 1;
   }
   for (const std::string& name : names) {
     int target = FindTarget(book, settings, entries, std::nullopt, name);
@@ -429,13 +435,15 @@ int main(int argc, char** argv) {
   query->add_option("TEXT", text, "Text to look for, in any case")->required();
 
   CLI::App* show = app.add_subcommand("show", "Show one entry in full (a group with its members)");
-  show->add_option("INDEX", index, "Index that list --groups shows");
+  show->add_option("INDEX", index, "Index that list shows");
+  show->add_flag("--groups", groups, "INDEX counts groups too, as list --groups shows");
   show->add_option("--name", byName, "Exact name, shown or stored (with %)");
 
   std::optional<std::string> newName, newAddress, newComment;
   CLI::App* edit = app.add_subcommand(
       "edit", "Change an entry: the new one is added before the old one is deleted");
-  edit->add_option("INDEX", index, "Index that list --groups shows");
+  edit->add_option("INDEX", index, "Index that list shows");
+  edit->add_flag("--groups", groups, "INDEX counts groups too, as list --groups shows");
   edit->add_option("--name", byName, "Exact name, shown or stored (with %)");
   edit->add_option("--name-to", newName, "New name (\"%\" joins surname words)");
   edit->add_option("--address", newAddress, "New address");
@@ -536,11 +544,13 @@ int main(int argc, char** argv) {
       std::cerr << "addrbook: name the entry by an INDEX or by --name NAME\n";
       return 2;
     }
-    // Show and edit count groups, as list --groups does.
+    // An index counts as list shows it: plain entries, or with --groups
+    // groups too.
     std::vector<Entry> entries;
     ViewHandle view = book.Walk(true, &entries);
     if (!view) return 1;
     ViewCloser closer{view};
+    if (index && (index = ListedPosition(book, entries, *index, groups)) < 0) return 1;
     int target = FindTarget(book, settings, entries, index, byName);
     if (target < 0) return 1;
     const Entry& entry = entries[static_cast<size_t>(target)];
