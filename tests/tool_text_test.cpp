@@ -1,7 +1,8 @@
-// The addrbook tool's text helpers: encodings, CSV and vCard.
+// The addrbook tool's text helpers: encodings, CSV, vCard and JSON import.
 #include <gtest/gtest.h>
 
 #include "csv.h"
+#include "import.h"
 #include "text_encoding.h"
 #include "vcard.h"
 
@@ -105,4 +106,32 @@ TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
   EXPECT_EQ(VcardText(group),
             "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nUID:urn:uuid:g\r\nFN:Club\r\n"
             "MEMBER:urn:uuid:a\r\nMEMBER:urn:uuid:b\r\nEND:VCARD\r\n");
+}
+
+// JSON of any shape or depth is refused or read, never a crash: fields of
+// the wrong type, and nesting far past any book's.
+TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
+  const struct {
+    std::string text;
+    bool read;       // a list of entries was found
+    size_t rows;     // entries taken
+    size_t skipped;  // entries told and left out
+  } cases[] = {
+      {R"({"entries":[{"comment":[],"name":""}]})", true, 0, 1},
+      {R"([{"name":"Ann Lee","address":null}])", true, 1, 0},
+      {R"([{"name":"Ann Lee","address":"a@x","group":0}])", true, 1, 0},
+      {R"([{"name":"Ann Lee","address":"a@x","group":1}])", true, 0, 1},
+      {R"([{"name":"Ann Lee","comment":{"a":1}}, 7, "x"])", true, 0, 3},
+      {std::string(100000, '[') + std::string(100000, ']'), false, 0, 0},
+      {R"({"entries":{"name":"x"}})", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<addrbook::ImportRow> rows;
+    std::vector<std::string> skipped;
+    std::string error;
+    EXPECT_EQ(addrbook::ReadJsonRows(c.text, &rows, &skipped, &error), c.read)
+        << c.text.substr(0, 60);
+    EXPECT_EQ(rows.size(), c.rows) << c.text.substr(0, 60);
+    EXPECT_EQ(skipped.size(), c.skipped) << c.text.substr(0, 60);
+  }
 }

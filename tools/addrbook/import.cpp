@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string_view>
 
 #include "csv.h"
@@ -201,39 +202,94 @@ std::string Text(const std::string& value) { return Components(value, '\0')[0]; 
 
 }  // namespace
 
+namespace {
+
+// How deep arrays and objects nest in JSON text (outside its strings).
+size_t JsonDepth(const std::string& text) {
+  size_t depth = 0, deepest = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+// The text at `key` of an object: "" when it is missing or null; nullopt
+// when it is there but no text.
+std::optional<std::string> JsonText(const nlohmann::json& item, const char* key) {
+  auto found = item.find(key);
+  if (found == item.end() || found->is_null()) return std::string();
+  if (!found->is_string()) return std::nullopt;
+  return found->get<std::string>();
+}
+
+// The stored name of `name` whose surname is `surname`: the surname's
+// spaces are "%".
+std::string StoredName(std::string name, const std::string& surname) {
+  if (!surname.empty() && name.size() >= surname.size() &&
+      name.compare(name.size() - surname.size(), surname.size(), surname) == 0) {
+    std::replace(name.end() - static_cast<std::ptrdiff_t>(surname.size()), name.end(), ' ', '%');
+  }
+  return name;
+}
+
+}  // namespace
+
 bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows,
                   std::vector<std::string>* skipped, std::string* error) {
+  // This tool's JSON nests three deep; a document that nests deeper than
+  // any address book is refused before it is parsed.
+  if (JsonDepth(text) > 32) {
+    *error = "not a list of entries (nested more than 32 deep)";
+    return false;
+  }
   nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
   if (document.is_discarded()) {
     *error = "not valid JSON";
     return false;
   }
-  const nlohmann::json& list =
-      document.is_object() ? document.value("entries", nlohmann::json()) : document;
-  if (!list.is_array()) {
+  const nlohmann::json* list = &document;
+  if (document.is_object()) {
+    auto entries = document.find("entries");
+    list = entries == document.end() ? nullptr : &*entries;
+  }
+  if (!list || !list->is_array()) {
     *error = "no list of entries";
     return false;
   }
   int position = 0;
-  for (const nlohmann::json& item : list) {
+  for (const nlohmann::json& item : *list) {
     ++position;
-    if (!item.is_object() || !item.value("name", nlohmann::json()).is_string()) {
-      skipped->push_back("entry " + std::to_string(position) + " has no name");
+    std::string at = "entry " + std::to_string(position);
+    std::optional<std::string> name = item.is_object() ? JsonText(item, "name") : std::nullopt;
+    if (!name || name->empty()) {
+      skipped->push_back(at + " has no name");
       continue;
     }
-    std::string name = item.value("name", std::string());
-    if (item.value("group", false)) {
-      skipped->push_back(name + " is a group; groups cannot be imported");
+    auto group = item.find("group");
+    if (group != item.end() && ((group->is_boolean() && group->get<bool>()) ||
+                                (group->is_number() && group->get<double>() != 0))) {
+      skipped->push_back(*name + " is a group; groups cannot be imported");
       continue;
     }
-    // The surname's spaces are "%" in the stored name.
-    std::string surname = item.value("surname", std::string());
-    if (!surname.empty() && name.size() >= surname.size() &&
-        name.compare(name.size() - surname.size(), surname.size(), surname) == 0) {
-      std::replace(name.end() - static_cast<std::ptrdiff_t>(surname.size()), name.end(), ' ', '%');
+    std::optional<std::string> address = JsonText(item, "address");
+    std::optional<std::string> comment = JsonText(item, "comment");
+    std::optional<std::string> surname = JsonText(item, "surname");
+    if (!address || !comment || !surname) {
+      skipped->push_back(at + " (" + *name + "): a field that is not text");
+      continue;
     }
-    rows->push_back({position, name, item.value("address", std::string()),
-                     item.value("comment", std::string())});
+    rows->push_back({position, StoredName(*name, *surname), *address, *comment});
   }
   return true;
 }

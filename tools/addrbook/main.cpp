@@ -376,7 +376,7 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   std::cout << (options.dryRun ? "would import " : "imported ") << added << " of " << total
             << " rows";
   if (duplicates) std::cout << "; " << duplicates << " already in the book, skipped";
-  if (!skipped.empty()) std::cout << "; " << skipped.size() << " skipped (groups)";
+  if (!skipped.empty()) std::cout << "; " << skipped.size() << " skipped (said above)";
   std::cout << "\n";
   return refused ? 1 : 0;
 }
