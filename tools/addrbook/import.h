@@ -34,7 +34,8 @@ bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows,
 // True when the text is a vCard file.
 bool IsVcardText(const std::string& text);
 
-// The cards of a vCard 3.0 or 4.0 file: the name from N (the family name
+// The cards of a vCard 2.1, 3.0 or 4.0 file (quoted-printable values and
+// their CHARSET decoded): the name from N (the family name
 // as the surname) or FN; the address from EMAIL, else TEL, else ADR; the
 // comment from NOTE.  Groups (KIND:group) cannot be made through the
 // library: each is told in `skipped`.
