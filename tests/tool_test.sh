@@ -230,6 +230,21 @@ for locale in "LANG=C" "LANG=" "LANG=C.UTF-8"; do
   contains "José Win" "imported text under $locale"
 done
 
+# Text from a file or a book never drives the terminal: escape sequences,
+# C1 controls and a right-to-left override come out escaped.
+printf 'name,address,comment\nEvil\033]0;pwned\007 One,e@x.org,\nBad\342\200\256Row Two,b@x.org,\nCsi\302\233 Three,c@x.org,\n' > "$work/evil.csv"
+mkdir "$work/evil"
+expect 1 "a dry run of hostile text" -- "$tool" -d "$work/evil" import --dry-run "$work/evil.csv"
+contains 'would add Evil\x1b]0;pwned\x07 One' "the dry run escapes"
+contains 'the character \u202e cannot be stored' "a refusal escapes"
+expect 0 "a UTF-8 book" -- "$tool" -d "$work/evil" --encoding utf8 add "$(printf 'Rtl\342\200\256x Y')" r@x
+expect 0 "listing it" -- "$tool" -d "$work/evil" --encoding utf8 list
+contains 'Rtl\u202ex' "list escapes a bidirectional override"
+expect 0 "a mail client's query" -- "$tool" -d "$work/evil" --encoding utf8 mutt-query rtl
+contains 'Rtl\u202ex Y' "mutt-query escapes too"
+if grep -q "$(printf '\033\|\302\233\|\342\200\256')" "$work/out" "$work/err"; then
+  failed=$((failed + 1)); echo "FAIL: raw control characters reached the output"; else passed=$((passed + 1)); fi
+
 # One numbering: show and edit count as list does, --groups alike.
 mkdir "$work/numbers" && cp "$example" "$work/numbers/ADDRBOOK.DAT"
 for flag in "" --groups; do

@@ -3,6 +3,7 @@
 
 #include "csv.h"
 #include "import.h"
+#include "output.h"
 #include "text_encoding.h"
 #include "vcard.h"
 
@@ -134,4 +135,23 @@ TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
     EXPECT_EQ(rows.size(), c.rows) << c.text.substr(0, 60);
     EXPECT_EQ(skipped.size(), c.skipped) << c.text.substr(0, 60);
   }
+}
+
+// What could drive a terminal is escaped; everything else passes as it is.
+TEST(Output, SafeTextEscapesWhatCouldDriveATerminal) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain Zo\xc3\xab \xe2\x82\xac", "plain Zo\xc3\xab \xe2\x82\xac"},
+      {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},  // OSC: a window title
+      {"a\xc2\x9b"
+       "2J",
+       "a\\x9b2J"},  // C1 CSI: clear the screen
+      {"\xe2\x80\xae"
+       "exe.txt",
+       "\\u202eexe.txt"},                                // right-to-left override
+      {"\xe2\x81\xa6x\xe2\x81\xa9", "\\u2066x\\u2069"},  // isolates
+      {"\xff"
+       "bad\x7f",
+       "\\xffbad\\x7f"},  // not UTF-8; DEL
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(SafeText(in), out);
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "output.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -106,7 +108,9 @@ std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive)
 }
 
 int BookAccess::Fail(const std::string& why) const {
-  std::cerr << "addrbook: " << directory_ << ": " << why << "\n";
+  // A message may quote a name, a file or an argument: nothing in it may
+  // drive the terminal.
+  std::cerr << "addrbook: " << SafeText(directory_) << ": " << SafeText(why) << "\n";
   return 1;
 }
 

@@ -306,7 +306,8 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
   }
   rows.erase(std::remove_if(rows.begin(), rows.end(), [](const ImportRow& r) { return r.group; }),
              rows.end());
-  for (const std::string& why : skipped) std::cerr << path << ": " << why << "\n";
+  for (const std::string& why : skipped)
+    std::cerr << SafeText(path) << ": " << SafeText(why) << "\n";
 
   // Every row goes in within one transaction, saved once at the end; the
   // book is locked meanwhile, so the rows are checked against it as it is.
@@ -347,13 +348,16 @@ int Import(BookAccess& book, const Settings& settings, const std::string& path,
     if (progress) std::cerr << "\r\x1b[K";
     if (!why.empty()) {
       ++refused;
-      std::cerr << path << ":" << row.line << ": " << why << "\n";
+      std::cerr << SafeText(path) << ":" << row.line << ": " << SafeText(why) << "\n";
     } else if (duplicate) {
       ++duplicates;
     } else {
       ++added;
       held.insert({DisplayName(*name), *address});
-      if (options.dryRun) std::cout << "would add " << row.name << " <" << row.address << ">\n";
+      if (options.dryRun) {
+        std::cout << "would add " << SafeText(DisplayName(row.name)) << " <"
+                  << SafeText(row.address) << ">\n";
+      }
     }
     if (progress && ((r + 1) % 25 == 0 || r + 1 == total)) {
       // The bar fits the terminal's width, redrawn in place.
@@ -636,7 +640,7 @@ int main(int argc, char** argv) {
       for (char& c : utf8) {
         if (c == '\t' || c == '\n' || c == '\r') c = ' ';
       }
-      return utf8;
+      return SafeText(utf8);
     };
     std::cout << "addrbook: " << matches.size() << " entries match\n";
     for (const Entry& e : matches) {

@@ -83,8 +83,32 @@ nlohmann::json EntryJson(const Entry& e, Encoding encoding, bool withIndex) {
 
 }  // namespace
 
+std::string SafeText(const std::string& utf8) {
+  std::string out;
+  char escaped[8];
+  for (size_t i = 0; i < utf8.size();) {
+    size_t start = i;
+    char32_t code;
+    if (!DecodeUtf8(utf8, &i, &code)) {
+      i = start + 1;
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(utf8[start]));
+      out += escaped;
+    } else if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(code));
+      out += escaped;
+    } else if ((code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069)) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+      out += escaped;
+    } else {
+      out.append(utf8, start, i - start);
+    }
+  }
+  return out;
+}
+
 std::string ShownText(const std::string& text, const OutputOptions& options) {
-  std::string converted = options.utf8 ? ToUtf8(text, options.encoding) : text;
+  if (options.utf8) return SafeText(ToUtf8(text, options.encoding));
+  const std::string& converted = text;
   std::string out;
   for (size_t i = 0; i < converted.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(converted[i]);

@@ -21,6 +21,12 @@ struct OutputOptions {
 // with control characters escaped ("\x1b"), so that text from a book can
 // never drive the terminal.
 std::string ShownText(const std::string& text, const OutputOptions& options);
+// UTF-8 text from a book or a file, safe for a terminal: C0 and C1 controls
+// and DEL as "\x1b", the bidirectional embeddings, overrides and isolates
+// (U+202A-202E, U+2066-2069) as "\u202e", bytes that are not UTF-8 as
+// "\xff".  Every string from a book or an imported file goes to a
+// terminal through this or ShownText.
+std::string SafeText(const std::string& utf8);
 
 std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options);
 std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options);

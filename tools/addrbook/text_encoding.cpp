@@ -31,7 +31,8 @@ void AppendUtf8(std::string* out, char32_t code) {
   }
 }
 
-// Decodes one character at `i`; false for an invalid sequence.
+}  // namespace
+
 bool DecodeUtf8(const std::string& text, size_t* i, char32_t* code) {
   auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
   unsigned char lead = byte(*i);
@@ -54,8 +55,6 @@ bool DecodeUtf8(const std::string& text, size_t* i, char32_t* code) {
   *code = value;
   return true;
 }
-
-}  // namespace
 
 std::optional<Encoding> ParseEncoding(const std::string& name) {
   if (name == "cp1252") return Encoding::kCp1252;

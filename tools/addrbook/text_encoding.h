@@ -18,6 +18,10 @@ std::string ToUtf8(const std::string& text, Encoding encoding);
 // UTF-8 or holds a character the encoding cannot hold.
 std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding, std::string* error);
 
+// Decodes the UTF-8 character at `*i` and moves `*i` past it; false for a
+// sequence that is not UTF-8 (overlong, surrogate, cut short).
+bool DecodeUtf8(const std::string& text, size_t* i, char32_t* code);
+
 // The columns UTF-8 text takes on a terminal (wide characters take two).
 size_t Utf8Width(const std::string& utf8);
 
