@@ -8,6 +8,7 @@
 
 #include "csv.h"
 #include "text_encoding.h"
+#include "vcard.h"
 
 namespace addrbook {
 namespace {
@@ -33,6 +34,12 @@ int Column(const std::vector<std::string>& header, std::initializer_list<const c
   return -1;
 }
 
+// The first of the values that Google Contacts puts in one cell
+// ("home@x ::: work@x").
+std::string FirstValue(const std::string& cell) {
+  return Trimmed(cell.substr(0, cell.find(":::")));
+}
+
 }  // namespace
 
 bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::string* error) {
@@ -45,24 +52,29 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
   }
   std::vector<std::string> header;
   for (const std::string& column : records[0].fields) header.push_back(Lower(column));
-  int name = Column(header, {"name", "display name"});
+  int name = Column(header, {"name", "display name", "full name"});
   int given = Column(header, {"first name", "given name"});
   int family = Column(header, {"last name", "family name"});
   int address = Column(header, {"address", "email", "e-mail", "email address", "e-mail address",
-                                "primary email", "e-mail 1 - value"});
+                                "primary email", "e-mail 1 - value", "e-mail 1", "email 1"});
   int comment = Column(header, {"comment", "note", "notes"});
+  // A contact without an e-mail address keeps its phone number, as the
+  // vCard reader keeps TEL.
+  int phone = Column(header, {"phone 1 - value", "mobile phone", "primary phone", "home phone",
+                              "business phone", "mobile number", "work phone"});
   int group = Column(header, {"group"});
   // No header, but rows of name, address and comment: the first line is a
-  // row too when its second field is an address.
-  bool headerless = name < 0 && given < 0 && family < 0 && address < 0 &&
+  // row too when its second field is an e-mail address or a phone number.
+  bool headerless = name < 0 && given < 0 && family < 0 && address < 0 && phone < 0 &&
                     records[0].fields.size() >= 2 &&
-                    records[0].fields[1].find_first_of("@0123456789") != std::string::npos;
+                    (records[0].fields[1].find('@') != std::string::npos ||
+                     IsPhoneNumber(Trimmed(records[0].fields[1])));
   if (headerless) {
     name = 0;
     address = 1;
     comment = 2;
   }
-  if ((name < 0 && given < 0 && family < 0) || address < 0) {
+  if ((name < 0 && given < 0 && family < 0) || (address < 0 && phone < 0)) {
     *error = "the header needs a name column and an address or e-mail column";
     return false;
   }
@@ -73,7 +85,9 @@ bool ReadCsvRows(const std::string& input, std::vector<ImportRow>* rows, std::st
                  ? Trimmed(WithoutFormulaGuard(record.fields[static_cast<size_t>(at)]))
                  : std::string();
     };
-    ImportRow row{record.line, field(name), field(address), field(comment), field(group) == "1"};
+    ImportRow row{record.line, field(name), FirstValue(field(address)), field(comment),
+                  field(group) == "1"};
+    if (row.address.empty()) row.address = FirstValue(field(phone));
     std::string first = field(given), last = field(family);
     if (!last.empty()) {
       std::replace(last.begin(), last.end(), ' ', '%');  // the whole family name is the surname
