@@ -171,6 +171,11 @@ printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann de la Cruz\r\nN:de la Cruz;Ann;;;\r
 printf 'First Name,Last Name,E-mail 1 - Value,Phone 1 - Value\nMulti,Value,home@x.org ::: work@x.org,\n' > "$work/shapes/multi.csv"
 printf 'First Name,Last Name,E-mail 1 - Value,Phone 1 - Value\nPhone,Only,,+49 30 1234 ::: +49 30 5678\n' > "$work/shapes/phone.csv"
 printf 'Full Name,E-mail 1,Notes\nFull Header,full@x.org,seen\n' > "$work/shapes/fullname.csv"
+# The preferred address, in the spellings of vCard 2.1, 3.0 and 4.0.
+for v in '2.1|EMAIL;INTERNET:a@x.org|EMAIL;PREF;INTERNET:pref@x.org' '3.0|EMAIL;TYPE=INTERNET:a@x.org|EMAIL;TYPE=INTERNET,pref:pref@x.org' \
+    '4.0|EMAIL;PREF=2:a@x.org|EMAIL;PREF=1:pref@x.org'; do
+  printf 'BEGIN:VCARD\r\nVERSION:%s\r\nFN:Pref Erred\r\n%s\r\n%s\r\nEND:VCARD\r\n' "${v%%|*}" "$(echo "$v" | cut -d'|' -f2)" "${v##*|}" > "$work/shapes/pref${v%%|*}.vcf"
+done
 # Android's vCard 2.1: quoted-printable UTF-8 with a soft line break.
 printf 'BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen M=C3=BCller\r\nEMAIL;HOME:j@x.org\r\nNOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Zeile eins und ein Text der umbr=\r\nochen wird =C3=A4\r\nEND:VCARD\r\n' > "$work/shapes/v21.vcf"
 printf '\357\273\277BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Aab\r\nEMAIL:ann@bom.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zed Bom\r\nEMAIL:zed@bom.org\r\nEND:VCARD\r\n' > "$work/shapes/bom.vcf"
@@ -181,7 +186,8 @@ for shape in "google.csv|Mary van Dyke,mary@x.org,from google|" "google-old.csv|
     "headerless.csv|No Header,nohead@x.org,first line|" "v3.vcf|Vic Three,'+1 555 0199,\"v3, old\"|" \
     "v4.vcf|Ann de la Cruz,ann@x.org,|" "v21.vcf|Jürgen Müller,j@x.org,Zeile eins und ein Text der umbrochen wird ä|" \
     "bom.vcf|Ann Aab,ann@bom.org,|" "multi.csv|Multi Value,home@x.org,|" \
-    "phone.csv|Phone Only,'+49 30 1234,|" "fullname.csv|Full Header,full@x.org,seen|"; do
+    "phone.csv|Phone Only,'+49 30 1234,|" "fullname.csv|Full Header,full@x.org,seen|" \
+    "pref2.1.vcf|Pref Erred,pref@x.org,|" "pref3.0.vcf|Pref Erred,pref@x.org,|" "pref4.0.vcf|Pref Erred,pref@x.org,|"; do
   file=${shape%%|*}; rest=${shape#*|}; entry=${rest%|*}; options=${rest#*|}
   dir="$work/shapes/${file%.*}"
   mkdir "$dir"

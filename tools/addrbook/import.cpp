@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
@@ -106,7 +107,25 @@ struct Property {
   std::string name;  // upper case, without parameters or group prefix
   std::string value;
   int line;
+  std::string params;  // upper case, each after a ";"
 };
+
+// How much a property is preferred: 1 to 100 (PREF=1 in vCard 4.0; PREF
+// or TYPE=pref in 2.1 and 3.0 count as 1), 101 when it is not.
+int Preference(const std::string& params) {
+  size_t at = params.find("PREF=");
+  if (at != std::string::npos) {
+    int rank = std::atoi(params.c_str() + at + 5);
+    return rank >= 1 && rank <= 100 ? rank : 101;
+  }
+  for (size_t from = 0; (at = params.find("PREF", from)) != std::string::npos; from = at + 4) {
+    char before = at ? params[at - 1] : ';';
+    char after = at + 4 < params.size() ? params[at + 4] : ';';
+    if ((before == ';' || before == ',' || before == '=') && (after == ';' || after == ','))
+      return 1;
+  }
+  return 101;
+}
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -185,7 +204,7 @@ std::vector<Property> Properties(const std::string& input) {
         value += next();
       }
     }
-    properties.push_back({name, value, line});
+    properties.push_back({name, value, line, params.back()});
   }
   for (size_t i = 0; i < properties.size(); ++i) {
     properties[i].value = Decoded(params[i], properties[i].value);
@@ -321,12 +340,14 @@ void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows,
   bool inCard = false, group = false;
   ImportRow row{};
   std::string formatted, email, phone, postal, family, given;
+  int emailRank = 0, phoneRank = 0;  // the preference of the one kept
   for (const Property& p : Properties(text)) {
     if (p.name == "BEGIN" && Lower(p.value) == "vcard") {
       inCard = true;
       group = false;
       row = {p.line, "", "", ""};
       formatted = email = phone = postal = family = given = "";
+      emailRank = phoneRank = 102;
       continue;
     }
     if (!inCard) continue;
@@ -352,10 +373,12 @@ void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows,
       std::vector<std::string> parts = Components(p.value);
       family = parts[0];
       given = parts.size() > 1 ? parts[1] : "";
-    } else if (p.name == "EMAIL" && email.empty()) {
-      email = Trimmed(Text(p.value));
-    } else if (p.name == "TEL" && phone.empty()) {
+    } else if (p.name == "EMAIL" && Preference(p.params) < emailRank && !Trimmed(p.value).empty()) {
+      email = Trimmed(Text(p.value));  // the first of the most preferred
+      emailRank = Preference(p.params);
+    } else if (p.name == "TEL" && Preference(p.params) < phoneRank && !Trimmed(p.value).empty()) {
       phone = Trimmed(Text(p.value));
+      phoneRank = Preference(p.params);
       if (phone.compare(0, 4, "tel:") == 0) phone = phone.substr(4);
     } else if (p.name == "ADR" && postal.empty()) {
       // The street, or every part that is there, joined.
