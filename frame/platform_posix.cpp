@@ -620,9 +620,9 @@ void GiveLockFileOwners(int fd, const char* likeFile, const char* directory) {
 // regular file; for writing where the caller may, else for reading.  A
 // missing one is made when `create`.  -1 (the cause noted) when none can be
 // had; `*foreign` when what the name names is no lock file of ours (a link,
-// a directory, a FIFO).
+// a directory, a FIFO).  `*info` is the opened file's.
 int OpenLockFile(const char* path, const char* likeFile, const char* directory, bool create,
-                 bool* writable, bool* foreign) {
+                 bool* writable, bool* foreign, struct stat* info) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   *writable = true;
   *foreign = false;
@@ -645,8 +645,7 @@ int OpenLockFile(const char* path, const char* likeFile, const char* directory, 
     PlatformNoteSystemError();
     return -1;
   }
-  struct stat info;
-  if (!IsRegular(fd, &info)) {
+  if (!IsRegular(fd, info)) {
     *foreign = true;
     close(fd);
     return -1;
@@ -654,12 +653,12 @@ int OpenLockFile(const char* path, const char* likeFile, const char* directory, 
   return fd;
 }
 
-// True when the open lock file is still the file its name names: one that
-// was removed while the caller waited for its lock orders nothing.
-bool StillNamed(int fd, const char* path) {
-  struct stat held, named;
-  return fstat(fd, &held) == 0 && lstat(path, &named) == 0 && held.st_dev == named.st_dev &&
-         held.st_ino == named.st_ino;
+// True when the lock file opened as `held` is still the file its name
+// names: one that was removed while the caller waited for its lock orders
+// nothing.
+bool StillNamed(const struct stat& held, const char* path) {
+  struct stat named;
+  return lstat(path, &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 // Notes the failure of a lock that was not waited for.
@@ -698,7 +697,8 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
   bool foreign = false;
   for (int attempt = 0; attempt < 16; ++attempt) {
     if (fd >= 0) close(fd);
-    fd = OpenLockFile(path, likeFile, directory, exclusive, &writable, &foreign);
+    struct stat held;
+    fd = OpenLockFile(path, likeFile, directory, exclusive, &writable, &foreign, &held);
     if (fd < 0) break;
     if (!SetLock(fd, exclusive && writable ? F_WRLCK : F_RDLCK, wait)) {
       NoteLockFailure();
@@ -711,7 +711,7 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
       fd = -1;
       break;
     }
-    if (StillNamed(fd, path)) break;
+    if (StillNamed(held, path)) break;
   }
   lock->file = fd;
   // The directory's lock excludes every local process; without it, only a

@@ -174,7 +174,6 @@ std::vector<Property> Properties(const std::string& input) {
   std::string_view text = input;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte order mark
   std::vector<Property> properties;
-  std::vector<std::string> params;  // of each property, upper case
   int line = 0;
   size_t at = 0;
   auto next = [&] {
@@ -196,19 +195,18 @@ std::vector<Property> Properties(const std::string& input) {
     size_t nameEnd = content.find_first_of(";:");
     std::string name = Upper(content.substr(0, nameEnd));
     if (size_t dot = name.find('.'); dot != std::string::npos) name = name.substr(dot + 1);
-    params.push_back(Upper(content.substr(nameEnd, colon - nameEnd)));
+    std::string params = Upper(content.substr(nameEnd, colon - nameEnd));
     std::string value = content.substr(colon + 1);
-    if (params.back().find("QUOTED-PRINTABLE") != std::string::npos) {
+    if (params.find("QUOTED-PRINTABLE") != std::string::npos) {
       while (!value.empty() && value.back() == '=' && at < text.size()) {
         value.pop_back();  // a soft line break
         value += next();
       }
     }
-    properties.push_back({name, value, line, params.back()});
+    properties.push_back({name, value, line, params});
   }
-  for (size_t i = 0; i < properties.size(); ++i) {
-    properties[i].value = Decoded(params[i], properties[i].value);
-  }
+  // Decoded once unfolded: a folded line continues the encoded value.
+  for (Property& p : properties) p.value = Decoded(p.params, p.value);
   return properties;
 }
 

@@ -190,11 +190,11 @@ bool Confirmed(const std::string& question) {
 // else plain entries only; -1 (reported) when it shows nothing there.
 int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, int index,
                    bool groups) {
-  int wanted = index;
+  int counted = 0;
   for (const Entry& e : entries) {
-    if ((groups || !e.group) && index-- == 0) return e.index;
+    if ((groups || !e.group) && counted++ == index) return e.index;
   }
-  book.Fail("no entry has index " + std::to_string(wanted));
+  book.Fail("no entry has index " + std::to_string(index));
   return -1;
 }
 
