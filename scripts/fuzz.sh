@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 cmake --preset fuzz > /dev/null
 cmake --build --preset fuzz
-for target in book_file call_sequence import; do
+for target in book_file call_sequence import output; do
   work=$(mktemp -d)
   echo "== fuzz_$target for ${seconds}s"
   status=0

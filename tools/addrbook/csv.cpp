@@ -17,7 +17,9 @@ std::string CsvField(const std::string& text, bool guard) {
   std::string field;
   if (guard && StartsLikeFormula(text)) field = "'";
   field += text;
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
+  // Quoted also when blanks lead or trail, which spreadsheets would drop.
+  bool blankEnds = !field.empty() && (field.front() == ' ' || field.back() == ' ');
+  if (field.find_first_of(",;\t\"\r\n") == std::string::npos && !blankEnds) return field;
   std::string quoted = "\"";
   for (char c : field) {
     if (c == '"') quoted += '"';

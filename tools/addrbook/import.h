@@ -1,45 +1,56 @@
-// Reading entries to import: CSV in the tool's own shape and in the shapes
-// of Google Contacts, Outlook and Thunderbird exports.
+// Reading files to import: the tool's own CSV and JSON, the CSV of Google
+// Contacts, Outlook and Thunderbird (in the languages they export in),
+// vCard 2.1 to 4.0, LDIF and mutt alias files.  ReadImport finds the
+// encoding and the shape and hands the text to the reader of that shape.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "text_encoding.h"
+
 namespace addrbook {
 
-// One row to import, in UTF-8: its line, and the entry it gives.
+// One card, row, entry or record of a file: the entry it gives, in UTF-8,
+// or why it gives none.  Every one that the file holds is here, so that
+// what the import reports adds up to what the file holds.
 struct ImportRow {
-  int line;
+  int line = 0;      // where it begins, from 1
   std::string name;  // stored form: "%" joins the words of a family name
   std::string address;
   std::string comment;
-  bool group = false;  // a group of the tool's own export, which cannot be made
+  bool group = false;     // a group, which the library cannot make
+  std::string refused;    // why it gives no entry; "" when it does
+  std::string shortened;  // what was left out of the name to fit the book
 };
 
-// The rows of a CSV file (UTF-8, with or without a byte order mark;
-// separated by ",", ";" or tab).  The header names the columns: name or
-// display name, or first/given and last/family name; address, email,
-// e-mail address, primary email or "E-mail 1 - Value"; comment, note or
-// notes.  A family name of several words is joined with "%", so that it
-// is the surname.  False (with `error`) when the file cannot be read so.
-bool ReadCsvRows(const std::string& text, std::vector<ImportRow>* rows, std::string* error);
+struct ReadOptions {
+  std::optional<Encoding> input;  // of the file; else by byte order mark or bytes
+  std::string columns;            // "name=COL,address=COL,comment=COL" for CSV
+  bool formulaGuard = true;       // a leading ' before = + - @ is the CSV export's guard
+};
 
-// The entries of the tool's own JSON (list --format json, export --format
-// json): plain entries, their names given back their "%" from the surname;
-// groups are told in `skipped`.  False (with `error`) when it is not such
-// JSON.
-bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows,
-                  std::vector<std::string>* skipped, std::string* error);
+struct ImportText {
+  const char* unit = "row";  // what the format calls one item: row, card, entry ...
+  std::vector<ImportRow> rows;
+};
 
-// True when the text is a vCard file.
+// Reads a whole file: UTF-16 (by its byte order mark), UTF-8 (a byte order
+// mark taken off), else the encoding given, else Windows-1252; lines ended
+// by LF, CRLF or CR alone.  False (with `error`) when no shape fits.
+bool ReadImport(const std::string& bytes, const ReadOptions& options, ImportText* text,
+                std::string* error);
+
+// The readers of each shape, on UTF-8 text without a byte order mark.
+// CSV separated by ",", ";" or tab; the header names the columns (a table
+// of the names exporters use) unless options.columns does.
+bool ReadCsvRows(const std::string& text, const ReadOptions& options, std::vector<ImportRow>* rows,
+                 std::string* error);
+// The tool's JSON (list --format json, export --format json).
+bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows, std::string* error);
+// vCard 2.1, 3.0 or 4.0.
 bool IsVcardText(const std::string& text);
-
-// The cards of a vCard 2.1, 3.0 or 4.0 file (quoted-printable values and
-// their CHARSET decoded): the name from N (the family name
-// as the surname) or FN; the address from EMAIL, else TEL, else ADR; the
-// comment from NOTE.  Groups (KIND:group) cannot be made through the
-// library: each is told in `skipped`.
-void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows,
-                   std::vector<std::string>* skipped);
+void ReadVcardRows(const std::string& text, std::vector<ImportRow>* rows);
 
 }  // namespace addrbook

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "csv.h"
 #include "vcard.h"
@@ -108,6 +109,22 @@ std::string SafeText(const std::string& utf8) {
 
 std::string ShownText(const std::string& text, const OutputOptions& options) {
   if (options.utf8) return SafeText(ToUtf8(text, options.encoding));
+  if (options.display != options.encoding) {
+    // Through UTF-8 into the terminal's own 8-bit encoding; a character it
+    // cannot show is shown as "\u20ac".
+    std::string safe = SafeText(ToUtf8(text, options.encoding)), out, error;
+    for (size_t i = 0; i < safe.size();) {
+      size_t start = i;
+      char32_t code;
+      if (!DecodeUtf8(safe, &i, &code)) i = start + 1;
+      std::optional<std::string> shown =
+          FromUtf8(safe.substr(start, i - start), options.display, &error);
+      char escaped[16];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+      out += shown ? *shown : escaped;
+    }
+    return out;
+  }
   const std::string& converted = text;
   std::string out;
   for (size_t i = 0; i < converted.size(); ++i) {
@@ -183,13 +200,15 @@ std::string TableText(const std::vector<Entry>& entries, const OutputOptions& op
 }
 
 std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options) {
-  std::vector<std::string> header = {"name", "address", "comment", "group"};
+  // The surname, so that an import gives back the name's split.
+  std::vector<std::string> header = {"name", "address", "comment", "group", "surname"};
   if (options.showIndex) header.insert(header.begin(), "index");
   std::string out = CsvLine(header);
   for (const Entry& e : entries) {
     std::vector<std::string> fields = {ToUtf8(e.name, options.encoding),
                                        e.group ? "" : ToUtf8(e.address, options.encoding),
-                                       ToUtf8(e.comment, options.encoding), e.group ? "1" : "0"};
+                                       ToUtf8(e.comment, options.encoding), e.group ? "1" : "0",
+                                       ToUtf8(Surname(e), options.encoding)};
     if (options.showIndex) fields.insert(fields.begin(), std::to_string(e.index));
     out += CsvLine(fields);
   }
@@ -204,7 +223,7 @@ std::string JsonText(const std::vector<Entry>& entries, const OutputOptions& opt
 
 std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<GroupMembers>& groups,
                       Encoding encoding, bool formulaGuard) {
-  std::string out = CsvLine({"index", "name", "address", "comment", "group", "members"});
+  std::string out = CsvLine({"index", "name", "address", "comment", "group", "members", "surname"});
   for (const Entry& e : entries) {
     std::string members;
     for (const GroupMembers& g : groups) {
@@ -217,7 +236,7 @@ std::string ExportCsv(const std::vector<Entry>& entries, const std::vector<Group
     }
     out += CsvLine({std::to_string(e.index), ToUtf8(e.name, encoding),
                     e.group ? "" : ToUtf8(e.address, encoding), ToUtf8(e.comment, encoding),
-                    e.group ? "1" : "0", members},
+                    e.group ? "1" : "0", members, ToUtf8(Surname(e), encoding)},
                    formulaGuard);
   }
   return out;

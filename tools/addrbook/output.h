@@ -12,9 +12,10 @@ namespace addrbook {
 struct OutputOptions {
   Encoding encoding = Encoding::kCp1252;
   bool showIndex = true;
-  bool utf8 = false;       // convert book text to UTF-8 for display
-  bool highlight = false;  // show the surname in bold (a terminal)
-  int columns = 0;         // fit the table to this width; 0: no limit
+  bool utf8 = false;                     // convert book text to UTF-8 for display
+  Encoding display = Encoding::kCp1252;  // else the 8-bit encoding it is shown in
+  bool highlight = false;                // show the surname in bold (a terminal)
+  int columns = 0;                       // fit the table to this width; 0: no limit
 };
 
 // Book text as a terminal or a table shows it: in the output's encoding,

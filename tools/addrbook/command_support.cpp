@@ -1,0 +1,134 @@
+#include <iostream>
+#include <map>
+#include <tuple>
+
+#include "commands.h"
+
+namespace addrbook {
+
+std::optional<std::string> BookText(const Settings& settings, const BookAccess& book,
+                                    const std::string& argument) {
+  std::string utf8 = argument;
+  if (settings.locale == LocaleEncoding::kLatin1) utf8 = ToUtf8(argument, Encoding::kLatin1);
+  if (settings.locale == LocaleEncoding::kCp1252) utf8 = ToUtf8(argument, Encoding::kCp1252);
+  if (settings.locale == LocaleEncoding::kOther) {
+    for (char c : argument) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        book.Fail("the locale's encoding is not one addrbook can convert; use a UTF-8 locale");
+        return std::nullopt;
+      }
+    }
+  }
+  std::string error;
+  std::optional<std::string> text = FromUtf8(utf8, settings.encoding, &error);
+  if (!text) book.Fail(error);
+  return text;
+}
+
+std::string DisplayName(std::string name) {
+  for (char& c : name) {
+    if (c == '%') c = ' ';
+  }
+  return name;
+}
+
+std::string AddRefusal(const std::string& name, const std::string& address,
+                       const std::string& comment, size_t entries, Encoding encoding) {
+  std::string unit = encoding == Encoding::kUtf8 ? " bytes (of UTF-8)" : " characters";
+  if (name.empty()) return "the name is empty";
+  if (address.empty()) return "the address is empty";
+  for (const std::string* field : {&name, &address, &comment}) {
+    if (field->find('\0') != std::string::npos) return "a field holds a NUL character";
+  }
+  if (name.size() > kMaxName) return "the name is longer than 24" + unit;
+  if (address.size() > kMaxText) return "the address is longer than 255" + unit;
+  if (comment.size() > kMaxText) return "the comment is longer than 255" + unit;
+  if (entries >= kMaxEntries) return "the book is full (4095 entries)";
+  return "";
+}
+
+OutputOptions Shown(const Settings& settings) {
+  OutputOptions shown;
+  shown.encoding = settings.encoding;
+  // A Latin-1 or Windows-1252 terminal is written in its own encoding; any
+  // other in UTF-8.
+  shown.utf8 =
+      settings.locale != LocaleEncoding::kLatin1 && settings.locale != LocaleEncoding::kCp1252;
+  shown.display =
+      settings.locale == LocaleEncoding::kLatin1 ? Encoding::kLatin1 : Encoding::kCp1252;
+  return shown;
+}
+
+std::string Render(const std::vector<Entry>& entries, const std::string& format,
+                   const Settings& settings, bool showIndex) {
+  OutputOptions options = Shown(settings);
+  options.showIndex = showIndex;
+  if (format == "json") return JsonText(entries, options);
+  if (format == "csv") return CsvText(entries, options);
+  options.highlight = MayHighlight(stdout);
+  options.columns = TerminalColumns();
+  return TableText(entries, options);
+}
+
+bool Confirmed(const std::string& question, bool yes) {
+  if (yes) return true;
+  std::cerr << question << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) {
+    std::cerr << "(no answer)\n";
+    return false;
+  }
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+}
+
+int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, int index,
+                   bool groups) {
+  int counted = 0;
+  for (const Entry& e : entries) {
+    if ((groups || !e.group) && counted++ == index) return e.index;
+  }
+  book.Fail("no entry has index " + std::to_string(index));
+  return -1;
+}
+
+int FindByName(const BookAccess& book, const Settings& settings, const std::vector<Entry>& entries,
+               const std::string& byName) {
+  auto wanted = BookText(settings, book, byName);
+  if (!wanted) return -1;
+  std::vector<Entry> matches;
+  // The name in its stored form ("%") or as the book shows it.
+  for (const Entry& e : entries) {
+    if (e.name == DisplayName(*wanted)) matches.push_back(e);
+  }
+  if (matches.empty()) {
+    book.Fail("no entry is named " + byName);
+    return -1;
+  }
+  if (matches.size() > 1) {
+    book.Fail("the name " + byName + " is ambiguous; name the entry by its index (list --groups):");
+    std::cerr << Render(matches, "table", settings, true);
+    return -1;
+  }
+  return matches[0].index;
+}
+
+std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+  std::map<std::tuple<bool, std::string, std::string>, int> byKey;
+  for (const Entry& e : entries) {
+    byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
+  }
+  std::vector<GroupMembers> groups;
+  for (const Entry& e : entries) {
+    if (!e.group) continue;
+    GroupMembers g{e.index, {}};
+    for (const Entry& m : book.Members(e.name, false)) {
+      auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
+      g.members.push_back(found == byKey.end() ? -1 : found->second);
+    }
+    groups.push_back(g);
+  }
+  return groups;
+}
+
+}  // namespace addrbook
