@@ -188,19 +188,22 @@ if [ "$(grep -c "x.org" "$work/out")" -eq 2 ]; then passed=$((passed + 1)); else
 # Exports import again into an empty book to the same output: the club
 # book through every format, entry for entry with each surname; a vCard
 # export byte for byte (the same cards and UIDs).
-round_trip() {  # round_trip BOOK "OUTPUT" "CHECK" WHAT
+round_trip() {  # round_trip BOOK "OUTPUT" "CHECK" WHAT ["IMPORT OPTIONS"]
   rm -rf "$work/round" && mkdir "$work/round"
   "$tool" -d "$1" $2 > "$work/round.in"
-  expect 0 "import $4" -- "$tool" -d "$work/round" import "$work/round.in"
+  expect 0 "import $4" -- "$tool" -d "$work/round" import $5 "$work/round.in"
   "$tool" -d "$1" $3 > "$work/round.want"
   "$tool" -d "$work/round" $3 > "$work/round.got"
   if cmp -s "$work/round.want" "$work/round.got"; then passed=$((passed + 1)); else
     failed=$((failed + 1)); echo "FAIL: round trip of $4"; diff "$work/round.want" "$work/round.got"; fi
 }
+"$tool" -d "$work/club" add "Dbl  Space" d@x.org "'=quoted by hand" > /dev/null
 for format in csv json vcard ldif mutt; do
   round_trip "$work/club" "export --format $format" "list --format csv" "the club book as $format"
 done
 contains "is a group; groups cannot be imported" "groups of an export are reported"
+round_trip "$work/club" "export --format csv --no-formula-guard" "list --format csv" \
+  "an unguarded CSV export" --no-formula-guard
 round_trip "$work/text" "export --format vcard" "export --format vcard" "a vCard export"
 round_trip "$work/text" "list --format csv" "list --format csv" "a CSV list"
 round_trip "$work/shapes/google" "list --format json" "list --format json" "a JSON list"
@@ -219,6 +222,16 @@ for locale in "LANG=C" "LANG=" "LANG=C.UTF-8"; do
   expect 0 "list under $locale" -- "$tool" -d "$work/lround" list --format csv
   contains "José Win" "imported text under $locale"
 done
+
+# A Latin-1 terminal gets Latin-1, whatever the book's encoding.
+if locale -a 2>/dev/null | grep -qix 'de_DE.iso88591'; then
+  for encoding in cp1252 utf8; do
+    rm -rf "$work/latin1" && mkdir "$work/latin1"
+    "$tool" -d "$work/latin1" --encoding $encoding add "José Müller" j@x > /dev/null
+    expect 0 "list on a Latin-1 terminal ($encoding book)" -- env LC_ALL=de_DE.ISO-8859-1 "$tool" -d "$work/latin1" --encoding $encoding list
+    contains "$(printf 'Jos\351 M\374ller')" "a $encoding book shown in Latin-1"
+  done
+fi
 
 # Text from a file or a book never drives the terminal: escape sequences,
 # C1 controls and a right-to-left override come out escaped.

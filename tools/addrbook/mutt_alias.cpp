@@ -67,7 +67,10 @@ void Mailbox(const std::string& text, std::string* name, std::string* address) {
 
 // A phrase quoted for an address header when it holds what would end it.
 std::string Phrase(const std::string& name) {
-  if (name.find_first_of("\"\\,;:<>()[]@.#'`") == std::string::npos) return name;
+  if (name.find_first_of("\"\\,;:<>()[]@.#'`") == std::string::npos &&
+      name.find("  ") == std::string::npos) {
+    return name;
+  }
   std::string quoted = "\"";
   for (char c : name) {
     if (c == '"' || c == '\\') quoted += '\\';
@@ -129,19 +132,26 @@ void ReadMuttAliases(const std::string& text, std::vector<ImportRow>* rows) {
     if (line.empty() || line[0] == '#') continue;
     ImportRow row;
     row.line = number;
-    std::vector<std::string> words = SplitOutside(line, ' ');
-    if (words[0] != "alias") {
+    // alias [-group NAME]... KEY ADDRESS[, ADDRESS]... [# comment]; the
+    // addresses as they are written, spaces and all.
+    size_t next = 0;
+    auto word = [&] {
+      size_t begin = line.find_first_not_of(" \t", next);
+      if (begin == std::string::npos) begin = line.size();
+      next = std::min(line.find_first_of(" \t", begin), line.size());
+      return line.substr(begin, next - begin);
+    };
+    if (word() != "alias") {
       row.refused = "not an alias line";
       rows->push_back(row);
       continue;
     }
-    // alias [-group NAME]... KEY ADDRESS[, ADDRESS]... [# comment]
-    size_t w = 1;
-    while (w + 1 < words.size() && (words[w] == "-group" || words[w] == "-nogroup")) w += 2;
-    while (w < words.size() && words[w].empty()) ++w;
-    std::string key = w < words.size() ? words[w] : "";
-    std::string rest;
-    for (size_t i = w + 1; i < words.size(); ++i) rest += (rest.empty() ? "" : " ") + words[i];
+    std::string key = word();
+    while (key == "-group" || key == "-nogroup") {
+      word();
+      key = word();
+    }
+    std::string rest = Trimmed(line.substr(next));
     std::vector<std::string> comment = SplitOutside(rest, '#');
     if (comment.size() > 1) {
       row.comment = Trimmed(rest.substr(comment[0].size() + 1));
