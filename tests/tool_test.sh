@@ -291,6 +291,16 @@ contains "not Grace Hopper" "--expect refuses another entry"
 expect 1 "a delete not confirmed" -- sh -c "echo n | script -qec '$tool -d $work/edit delete 0' /dev/null"
 expect 0 "a delete confirmed" -- script -qec "$tool -d $work/edit delete 0 --yes" /dev/null
 
+# Completion offers each command's own options and the book's names.
+completion="$(dirname "$0")/../tools/addrbook/addrbook.bash-completion"
+for case in "expand ''|Chess\\ club Everyone Officers" "show --name Gr|Grace\\ Hopper" \
+    "import --d|--dry-run" "list --|--groups --format --help" "export --format l|ldif"; do
+  got=$(bash -c 'source "$1"; eval "COMP_WORDS=(\"\$2\" -d \"\$3\" $4)"; COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _addrbook; echo "${COMPREPLY[*]}"' \
+    _ "$completion" "$tool" "$work/numbers" "${case%%|*}")
+  if [ "$got" = "${case#*|}" ]; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: completion of '${case%%|*}': $got"; fi
+done
+
 # vCard UIDs name entries by what they hold: an unrelated change keeps them.
 mkdir "$work/cards" && cp "$example" "$work/cards/ADDRBOOK.DAT"
 "$tool" -d "$work/cards" export --format vcard | grep '^UID:' | sort > "$work/uids.before"
