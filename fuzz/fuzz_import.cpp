@@ -1,14 +1,17 @@
 // The addrbook tool's import front end on any bytes: encodings (UTF-16,
 // byte order marks, Windows-1252), shape detection, CSV with every
 // separator and header, vCard 2.1 to 4.0, JSON, LDIF and mutt aliases.
-// No input may crash a reader; every row lies within the input; a "%"
+// No input may crash a reader; every row lies within the input; what
+// reaches the add call fits the book and is what the file held; a "%"
 // in a stored name only joins the words of the surname; the rows a CSV
 // export of the accepted entries gives back are the same entries.
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "entry_rules.h"
 #include "fuzz_support.h"
 #include "import.h"
 #include "output.h"
@@ -54,7 +57,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (row.line < 1 || static_cast<size_t>(row.line) > lines + 1) {
       ovel_fuzz::Fail("a row's line lies outside the input");
     }
-    if (!row.refused.empty() || row.group) continue;
+    if (row.group) continue;
+    // What reaches the add call: within the book's limits, in its
+    // encoding, without NUL; converted back, the row as it was.
+    for (Encoding encoding : {Encoding::kCp1252, Encoding::kLatin1, Encoding::kUtf8}) {
+      std::string why;
+      std::optional<BookEntry> entry = BookEntryOf(row, encoding, 0, &why);
+      if (!entry) continue;
+      for (const std::string* field : {&entry->name, &entry->address, &entry->comment}) {
+        if (field->find('\0') != std::string::npos) ovel_fuzz::Fail("a NUL reaches the book");
+      }
+      if (entry->name.size() > kMaxName || entry->address.size() > kMaxText ||
+          entry->comment.size() > kMaxText) {
+        ovel_fuzz::Fail("a field beyond the book's limits");
+      }
+      if (ToUtf8(entry->name, encoding) != row.name ||
+          ToUtf8(entry->address, encoding) != row.address ||
+          ToUtf8(entry->comment, encoding) != row.comment) {
+        ovel_fuzz::Fail("a field is not what the file held");
+      }
+    }
+    if (!row.refused.empty()) continue;
     size_t join = row.name.find('%');
     if (join != std::string::npos && row.name.find(' ', join) != std::string::npos) {
       ovel_fuzz::Fail("a % in a stored name is not within the surname");

@@ -32,21 +32,6 @@ std::string DisplayName(std::string name) {
   return name;
 }
 
-std::string AddRefusal(const std::string& name, const std::string& address,
-                       const std::string& comment, size_t entries, Encoding encoding) {
-  std::string unit = encoding == Encoding::kUtf8 ? " bytes (of UTF-8)" : " characters";
-  if (name.empty()) return "the name is empty";
-  if (address.empty()) return "the address is empty";
-  for (const std::string* field : {&name, &address, &comment}) {
-    if (field->find('\0') != std::string::npos) return "a field holds a NUL character";
-  }
-  if (name.size() > kMaxName) return "the name is longer than 24" + unit;
-  if (address.size() > kMaxText) return "the address is longer than 255" + unit;
-  if (comment.size() > kMaxText) return "the comment is longer than 255" + unit;
-  if (entries >= kMaxEntries) return "the book is full (4095 entries)";
-  return "";
-}
-
 OutputOptions Shown(const Settings& settings) {
   OutputOptions shown;
   shown.encoding = settings.encoding;

@@ -8,16 +8,12 @@
 #include <vector>
 
 #include "book_access.h"
+#include "entry_rules.h"
 #include "output.h"
 #include "terminal.h"
 #include "text_encoding.h"
 
 namespace addrbook {
-
-// The book's limits, in bytes of its encoding.
-constexpr size_t kMaxName = 24;
-constexpr size_t kMaxText = 255;
-constexpr size_t kMaxEntries = 4095;
 
 struct Settings {
   std::string directory;
@@ -32,12 +28,6 @@ std::optional<std::string> BookText(const Settings& settings, const BookAccess& 
 
 // A name as the book shows it: "%" joins surname words and shows as a space.
 std::string DisplayName(std::string name);
-
-// Why an entry cannot be added, or "" when it can.  Lengths are counted in
-// the unit the book counts them in: characters of an 8-bit encoding, bytes
-// of UTF-8.
-std::string AddRefusal(const std::string& name, const std::string& address,
-                       const std::string& comment, size_t entries, Encoding encoding);
 
 // How book text is shown on standard output (a terminal or not): in the
 // locale's encoding, escaped.

@@ -77,22 +77,14 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   OutputOptions shown = Shown(settings);
   for (size_t r = 0; r < total; ++r) {
     const ImportRow& row = file.rows[r];
-    std::string why = row.refused;
-    std::optional<std::string> name, address, comment;
-    if (why.empty() && !row.group) {
-      // Each conversion that fails leaves its reason in `why`.
-      name = FromUtf8(row.name, settings.encoding, &why);
-      address = name ? FromUtf8(row.address, settings.encoding, &why) : std::nullopt;
-      comment = address ? FromUtf8(row.comment, settings.encoding, &why) : std::nullopt;
-      if (comment) {
-        why = AddRefusal(*name, *address, *comment, entries.size() + added, settings.encoding);
-      }
-    }
+    std::string why;
+    std::optional<BookEntry> entry;
+    if (!row.group) entry = BookEntryOf(row, settings.encoding, entries.size() + added, &why);
     if (row.group) {
       ++groups;
       std::cerr << where << row.line << ": " << SafeText(row.name)
                 << " is a group; groups cannot be imported\n";
-    } else if (entries.size() + added >= kMaxEntries && why.empty()) {
+    } else if (entries.size() + added >= kMaxEntries && row.refused.empty()) {
       // The same refusal for every row left: said once.
       refused += total - r;
       std::cerr << where << row.line << ": the book is full (4095 entries); "
@@ -101,19 +93,19 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
     } else if (!why.empty()) {
       ++refused;
       std::cerr << where << row.line << ": " << SafeText(why) << "\n";
-    } else if (!options.allowDuplicates && held.count({DisplayName(*name), *address})) {
+    } else if (!options.allowDuplicates && held.count({DisplayName(entry->name), entry->address})) {
       ++duplicates;
     } else {
-      accepted.push_back({row.line, *name, *address, *comment, false, "", ""});
+      accepted.push_back({row.line, entry->name, entry->address, entry->comment, false, "", ""});
       ++added;
-      held.insert({DisplayName(*name), *address});
+      held.insert({DisplayName(entry->name), entry->address});
       if (!row.shortened.empty()) {
-        std::cerr << where << row.line << ": " << ShownText(DisplayName(*name), shown) << ": "
+        std::cerr << where << row.line << ": " << ShownText(DisplayName(entry->name), shown) << ": "
                   << row.shortened << " left out to fit the book's 24 characters\n";
       }
       if (options.dryRun) {
-        std::cout << "would add " << ShownText(DisplayName(*name), shown) << " <"
-                  << ShownText(*address, shown) << ">\n";
+        std::cout << "would add " << ShownText(DisplayName(entry->name), shown) << " <"
+                  << ShownText(entry->address, shown) << ">\n";
       }
     }
   }
