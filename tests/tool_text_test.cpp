@@ -138,6 +138,11 @@ TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
     EXPECT_EQ(rows.size() - refused, c.rows) << c.text.substr(0, 60);
     EXPECT_EQ(refused, c.refused) << c.text.substr(0, 60);
   }
+  // Malformed JSON is refused with its line.
+  std::vector<addrbook::ImportRow> rows;
+  std::string error;
+  EXPECT_FALSE(addrbook::ReadJsonRows("[{\"name\": \"a\",\n \"address\": x}]", &rows, &error));
+  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
 }
 
 // What could drive a terminal is escaped; everything else passes as it is.

@@ -78,9 +78,14 @@ bool ReadJsonRows(const std::string& text, std::vector<ImportRow>* rows, std::st
     *error = "not a list of entries (nested more than 32 deep)";
     return false;
   }
-  nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
-  if (document.is_discarded()) {
-    *error = "not valid JSON";
+  nlohmann::json document;
+  try {
+    document = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::parse_error& e) {
+    // "at line 3, column 7: syntax error while parsing ..."
+    std::string what = e.what();
+    size_t at = what.find("parse error ");
+    *error = "not valid JSON " + (at == std::string::npos ? what : what.substr(at + 12));
     return false;
   }
   const nlohmann::json* list = &document;
