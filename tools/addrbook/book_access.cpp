@@ -60,7 +60,8 @@ BookAccess::~BookAccess() {
 }
 
 bool BookAccess::Open() {
-  if (OvelInitialize(&client_, directory_.c_str())) return true;
+  const std::string& path = libraryPath_.empty() ? directory_ : libraryPath_;
+  if (OvelInitialize(&client_, path.c_str())) return true;
   FailCall("the directory name cannot be used");
   return false;
 }
@@ -110,7 +111,10 @@ std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive)
 int BookAccess::Fail(const std::string& why) const {
   // A message may quote a name, a file or an argument: nothing in it may
   // drive the terminal.
-  std::cerr << "addrbook: " << SafeText(directory_) << ": " << SafeText(why) << "\n";
+  OutputOptions shown;
+  shown.utf8 = utf8_;
+  shown.display = static_cast<Encoding>(display_);
+  std::cerr << "addrbook: " << ShownUtf8(directory_ + ": " + why, shown) << "\n";
   return 1;
 }
 

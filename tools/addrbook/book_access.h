@@ -27,6 +27,15 @@ class BookAccess {
   BookAccess(const BookAccess&) = delete;
   BookAccess& operator=(const BookAccess&) = delete;
 
+  // The directory's name as the library takes it, when it differs from
+  // the name the user gave (which messages show).
+  void SetLibraryPath(std::string path) { libraryPath_ = std::move(path); }
+  // Messages are shown in UTF-8, or else in `display` (an 8-bit
+  // encoding), as the output is.
+  void SetMessageEncoding(bool utf8, int display) {
+    utf8_ = utf8;
+    display_ = display;
+  }
   bool Open();
   Client* client() const { return client_; }
   const std::string& directory() const { return directory_; }
@@ -49,6 +58,9 @@ class BookAccess {
 
  private:
   std::string directory_;
+  std::string libraryPath_;
+  bool utf8_ = true;
+  int display_ = 0;  // an Encoding
   Client* client_ = nullptr;
 };
 

@@ -35,7 +35,8 @@ bool IsExpected(const BookAccess& book, const Settings& settings, const Entry& e
   auto wanted = BookText(settings, book, expected);
   if (!wanted) return false;
   if (entry.name == DisplayName(*wanted)) return true;
-  book.Fail("the entry is " + ShownText(entry.name, Shown(settings)) + ", not " + expected);
+  book.Fail("the entry is " + ToUtf8(entry.name, settings.encoding) + ", not " +
+            ArgumentText(settings, expected));
   return false;
 }
 

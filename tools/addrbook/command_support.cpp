@@ -25,6 +25,12 @@ std::optional<std::string> BookText(const Settings& settings, const BookAccess& 
   return text;
 }
 
+std::string ArgumentText(const Settings& settings, const std::string& argument) {
+  if (settings.locale == LocaleEncoding::kLatin1) return ToUtf8(argument, Encoding::kLatin1);
+  if (settings.locale == LocaleEncoding::kCp1252) return ToUtf8(argument, Encoding::kCp1252);
+  return argument;
+}
+
 std::string DisplayName(std::string name) {
   for (char& c : name) {
     if (c == '%') c = ' ';
@@ -38,9 +44,9 @@ OutputOptions Shown(const Settings& settings) {
   // A Latin-1 or Windows-1252 terminal is written in its own encoding; any
   // other in UTF-8.
   shown.utf8 =
-      settings.locale != LocaleEncoding::kLatin1 && settings.locale != LocaleEncoding::kCp1252;
+      settings.output != LocaleEncoding::kLatin1 && settings.output != LocaleEncoding::kCp1252;
   shown.display =
-      settings.locale == LocaleEncoding::kLatin1 ? Encoding::kLatin1 : Encoding::kCp1252;
+      settings.output == LocaleEncoding::kLatin1 ? Encoding::kLatin1 : Encoding::kCp1252;
   return shown;
 }
 
@@ -87,11 +93,12 @@ int FindByName(const BookAccess& book, const Settings& settings, const std::vect
     if (e.name == DisplayName(*wanted)) matches.push_back(e);
   }
   if (matches.empty()) {
-    book.Fail("no entry is named " + byName);
+    book.Fail("no entry is named " + ArgumentText(settings, byName));
     return -1;
   }
   if (matches.size() > 1) {
-    book.Fail("the name " + byName + " is ambiguous; name the entry by its index (list --groups):");
+    book.Fail("the name " + ArgumentText(settings, byName) +
+              " is ambiguous; name the entry by its index (list --groups):");
     std::cerr << Render(matches, "table", settings, true);
     return -1;
   }

@@ -18,13 +18,17 @@ namespace addrbook {
 struct Settings {
   std::string directory;
   Encoding encoding = Encoding::kCp1252;          // of the book's text
-  LocaleEncoding locale = LocaleEncoding::kUtf8;  // of arguments and the terminal
+  LocaleEncoding locale = LocaleEncoding::kUtf8;  // of arguments
+  LocaleEncoding output = LocaleEncoding::kUtf8;  // of tables and messages on standard output
 };
 
 // An argument in the book's encoding; nullopt (reported) when it cannot be.
 // No byte is stored that was not converted from a known encoding.
 std::optional<std::string> BookText(const Settings& settings, const BookAccess& book,
                                     const std::string& argument);
+
+// An argument as UTF-8, for a message.
+std::string ArgumentText(const Settings& settings, const std::string& argument);
 
 // A name as the book shows it: "%" joins surname words and shows as a space.
 std::string DisplayName(std::string name);

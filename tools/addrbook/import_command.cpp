@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "import.h"
+#include "platform_text.h"
 
 namespace addrbook {
 namespace {
@@ -39,8 +40,8 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   if (path == "-") {
     bytes << std::cin.rdbuf();
   } else {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return book.Fail("cannot read " + path);
+    std::ifstream in(FilePath(path), std::ios::binary);
+    if (!in) return book.Fail("cannot read " + ArgumentText(settings, path));
     bytes << in.rdbuf();
   }
   ReadOptions read;
@@ -49,8 +50,10 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   read.formulaGuard = options.formulaGuard;
   ImportText file;
   std::string error;
-  if (!ReadImport(bytes.str(), read, &file, &error)) return book.Fail(path + ": " + error);
-  const std::string where = SafeText(path) + ":";
+  if (!ReadImport(bytes.str(), read, &file, &error))
+    return book.Fail(ArgumentText(settings, path) + ": " + error);
+  OutputOptions shown = Shown(settings);
+  const std::string where = ShownUtf8(ArgumentText(settings, path), shown) + ":";
 
   // Every row goes in within one transaction, saved once at the end; the
   // book is locked meanwhile, so the rows are checked against it as it is.
@@ -74,7 +77,6 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   std::vector<ImportRow> accepted;  // in book text
   bool progress = IsTerminal(stderr) && total >= 1000 && !options.dryRun;
   size_t refused = 0, duplicates = 0, groups = 0, added = 0;
-  OutputOptions shown = Shown(settings);
   for (size_t r = 0; r < total; ++r) {
     const ImportRow& row = file.rows[r];
     std::string why;
@@ -82,7 +84,7 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
     if (!row.group) entry = BookEntryOf(row, settings.encoding, entries.size() + added, &why);
     if (row.group) {
       ++groups;
-      std::cerr << where << row.line << ": " << SafeText(row.name)
+      std::cerr << where << row.line << ": " << ShownUtf8(row.name, shown)
                 << " is a group; groups cannot be imported\n";
     } else if (entries.size() + added >= kMaxEntries && row.refused.empty()) {
       // The same refusal for every row left: said once.
@@ -92,7 +94,7 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
       break;
     } else if (!why.empty()) {
       ++refused;
-      std::cerr << where << row.line << ": " << SafeText(why) << "\n";
+      std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
     } else if (!options.allowDuplicates && held.count({DisplayName(entry->name), entry->address})) {
       ++duplicates;
     } else {

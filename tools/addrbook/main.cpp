@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "platform_text.h"
 
 using namespace addrbook;
 
@@ -23,8 +24,8 @@ constexpr const char* kCommands[] = {"list",   "add",  "delete", "expand", "expo
 
 // The first argument that is neither an option nor an option's value, when
 // it names no command.
-std::optional<std::string> UnknownCommand(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
+std::optional<std::string> UnknownCommand(const std::vector<std::string>& argv) {
+  for (size_t i = 1; i < argv.size(); ++i) {
     std::string arg = argv[i];
     if (arg == "-d" || arg == "--directory" || arg == "--encoding") {
       ++i;
@@ -42,9 +43,15 @@ std::optional<std::string> UnknownCommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 on Windows (from the wide command line), and
+  // the console written in UTF-16; elsewhere argv in the locale's encoding.
+  std::vector<std::string> arguments = CommandLine(argc, argv);
+  bool console = WriteToConsole();
   CLI::App app{"addrbook: keep an address book (ADDRBOOK.DAT) in a directory"};
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
+  // A file named "/tmp/x.csv" is a file, not an option, on Windows too.
+  app.allow_windows_style_options(false);
   Settings settings;
   std::string encodingName = "cp1252";
   app.add_option("-d,--directory", settings.directory,
@@ -151,14 +158,19 @@ int main(int argc, char** argv) {
   importer->add_flag("--allow-duplicates", importSettings.allowDuplicates,
                      "Add rows whose name and address the book already holds");
 
-  if (std::optional<std::string> unknown = UnknownCommand(argc, argv)) {
+  bool utf8Output = false;
+  app.add_flag("--utf8", utf8Output,
+               "Write tables and messages in UTF-8 whatever the locale (or Windows code page)");
+  if (std::optional<std::string> unknown = UnknownCommand(arguments)) {
     std::cerr << "addrbook: unknown command '" << *unknown
               << "' (commands: list, add, delete, find, show, edit, expand, export, import,"
                  " mutt-query)\n";
     return 2;
   }
   try {
-    app.parse(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? 0 : 2;
   }
@@ -173,7 +185,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   settings.encoding = *encoding;
-  settings.locale = TerminalEncoding();
+  settings.locale = CommandLineIsUtf8() ? LocaleEncoding::kUtf8 : TerminalEncoding();
+  settings.output =
+      utf8Output || console ? LocaleEncoding::kUtf8 : OutputEncoding(TerminalEncoding());
   if ((show->parsed() || edit->parsed()) && choice.index.has_value() == !choice.name.empty()) {
     std::cerr << "addrbook: name the entry by an INDEX or by --name NAME\n";
     return 2;
@@ -182,12 +196,18 @@ int main(int argc, char** argv) {
     const char* fromEnvironment = std::getenv("ADDRBOOK_DIR");
     settings.directory = fromEnvironment && *fromEnvironment ? fromEnvironment : ".";
   }
-  BookAccess book(settings.directory);
+  BookAccess book(ArgumentText(settings, settings.directory));
+  OutputOptions shown = Shown(settings);
+  book.SetMessageEncoding(shown.utf8, static_cast<int>(shown.display));
+  ConsoleTextIs(shown.utf8 ? Encoding::kUtf8 : shown.display);
   std::error_code ignored;
-  if (!std::filesystem::exists(settings.directory, ignored)) return book.Fail("no such directory");
-  if (!std::filesystem::is_directory(settings.directory, ignored)) {
-    return book.Fail("not a directory");
-  }
+  std::filesystem::path directory = FilePath(settings.directory);
+  if (!std::filesystem::exists(directory, ignored)) return book.Fail("no such directory");
+  if (!std::filesystem::is_directory(directory, ignored)) return book.Fail("not a directory");
+  std::string why;
+  std::optional<std::string> libraryPath = LibraryPath(settings.directory, &why);
+  if (!libraryPath) return book.Fail(why);
+  book.SetLibraryPath(*libraryPath);
   if (!book.Open()) return 1;
 
   if (list->parsed()) return ListBook(book, settings, groups, format);

@@ -107,23 +107,28 @@ std::string SafeText(const std::string& utf8) {
   return out;
 }
 
+std::string ShownUtf8(const std::string& utf8, const OutputOptions& options) {
+  std::string safe = SafeText(utf8);
+  if (options.utf8) return safe;
+  std::string out, error;
+  for (size_t i = 0; i < safe.size();) {
+    size_t start = i;
+    char32_t code = 0;
+    if (!DecodeUtf8(safe, &i, &code)) i = start + 1;
+    std::optional<std::string> shown =
+        FromUtf8(safe.substr(start, i - start), options.display, &error);
+    char escaped[16];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+    out += shown ? *shown : escaped;
+  }
+  return out;
+}
+
 std::string ShownText(const std::string& text, const OutputOptions& options) {
   if (options.utf8) return SafeText(ToUtf8(text, options.encoding));
   if (options.display != options.encoding) {
-    // Through UTF-8 into the terminal's own 8-bit encoding; a character it
-    // cannot show is shown as "\u20ac".
-    std::string safe = SafeText(ToUtf8(text, options.encoding)), out, error;
-    for (size_t i = 0; i < safe.size();) {
-      size_t start = i;
-      char32_t code;
-      if (!DecodeUtf8(safe, &i, &code)) i = start + 1;
-      std::optional<std::string> shown =
-          FromUtf8(safe.substr(start, i - start), options.display, &error);
-      char escaped[16];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
-      out += shown ? *shown : escaped;
-    }
-    return out;
+    // Through UTF-8 into the output's own 8-bit encoding.
+    return ShownUtf8(ToUtf8(text, options.encoding), options);
   }
   const std::string& converted = text;
   std::string out;

@@ -28,6 +28,10 @@ std::string ShownText(const std::string& text, const OutputOptions& options);
 // "\xff".  Every string from a book or an imported file goes to a
 // terminal through this or ShownText.
 std::string SafeText(const std::string& utf8);
+// UTF-8 text (a message, a name from a file) as SafeText makes it, in the
+// output's encoding: a character a Latin-1 or Windows-1252 output cannot
+// show is shown as "\u20ac".
+std::string ShownUtf8(const std::string& utf8, const OutputOptions& options);
 
 std::string TableText(const std::vector<Entry>& entries, const OutputOptions& options);
 std::string CsvText(const std::vector<Entry>& entries, const OutputOptions& options);

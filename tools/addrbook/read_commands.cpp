@@ -87,7 +87,8 @@ int ExpandGroup(BookAccess& book, const Settings& settings, const std::string& g
   auto wanted = BookText(settings, book, group);
   if (!wanted || !book.Entries(true)) return 1;
   std::vector<Entry> members = book.Members(*wanted, recursive);
-  if (members.empty()) return book.Fail("no group named " + group + " has members");
+  if (members.empty())
+    return book.Fail("no group named " + ArgumentText(settings, group) + " has members");
   std::cout << Render(members, format, settings, false);
   return 0;
 }

@@ -87,6 +87,18 @@ LocaleEncoding TerminalEncoding() {
 #endif
 }
 
+LocaleEncoding OutputEncoding(LocaleEncoding terminal) {
+#if defined(_WIN32)
+  (void)terminal;
+  UINT page = GetACP();
+  return page == 1252    ? LocaleEncoding::kCp1252
+         : page == 28591 ? LocaleEncoding::kLatin1
+                         : LocaleEncoding::kUtf8;
+#else
+  return terminal;
+#endif
+}
+
 bool MayHighlight(FILE* stream) {
   const char* noColor = std::getenv("NO_COLOR");
   const char* term = std::getenv("TERM");

@@ -18,6 +18,10 @@ enum class LocaleEncoding {
   kOther,  // only ASCII can be trusted
 };
 LocaleEncoding TerminalEncoding();
+// The encoding of tables and messages written to standard output when it
+// is not a Windows console: the locale's on POSIX; on Windows the ANSI code
+// page's when it is Windows-1252 or Latin-1, else UTF-8.
+LocaleEncoding OutputEncoding(LocaleEncoding terminal);
 // True when bold text may be written: a terminal, NO_COLOR unset, TERM not
 // "dumb".
 bool MayHighlight(FILE* stream);
