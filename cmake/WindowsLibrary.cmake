@@ -26,7 +26,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
       COMMAND ${OVEL_LLVM_DLLTOOL} -m i386 --kill-at -d ${OVEL_DEF} -D ovel.dll
               -l ${OVEL_MSVC_IMPORT_LIBRARY}
       COMMENT "Making the MSVC import library ovel.lib")
-    install(FILES ${OVEL_MSVC_IMPORT_LIBRARY} ${OVEL_DEF} DESTINATION lib)
+    install(FILES ${OVEL_MSVC_IMPORT_LIBRARY} ${OVEL_DEF} DESTINATION lib COMPONENT development)
   endif()
 else()
   # 64-bit Windows has one calling convention and no decoration.

@@ -22,7 +22,7 @@ export PKG_CONFIG_PATH="$libdir/pkgconfig"
 cc "$source/tests/consumer/main.c" -o "$work/by-pkg-config" $(pkg-config --cflags --libs ovel)
 LD_LIBRARY_PATH="$libdir" "$work/by-pkg-config" "$work/book2"
 # The manual page (where help2man is) and the bash completion.
-! command -v help2man > /dev/null || test -f "$work/prefix/share/man/man1/addrbook.1"
+! command -v help2man > /dev/null || test -f "$work/prefix/share/man/man1/addrbook.1.gz"
 test -f "$work/prefix/share/bash-completion/completions/addrbook"
 # The installed tool finds the installed library by itself.
 env -u LD_LIBRARY_PATH "$work/prefix/bin/addrbook" -d "$work/book2" list > /dev/null

@@ -16,7 +16,7 @@ using namespace addrbook;
 
 namespace {
 
-constexpr const char* kVersion = "1.0.0";
+constexpr const char* kVersion = ADDRBOOK_VERSION;  // the project's
 
 // Names of the subcommands, to name an unknown one in a message.
 constexpr const char* kCommands[] = {"list",   "add",  "delete", "expand", "export",

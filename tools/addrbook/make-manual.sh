@@ -68,3 +68,5 @@ SECTIONS
   --name "keep an address book (ADDRBOOK.DAT) in a directory" \
   --include "$include" --output "$out" "$tool"
 rm -f "$include"
+# Compressed, as installed.
+gzip -9n -c "$out" > "$out.gz"
