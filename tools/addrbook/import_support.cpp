@@ -26,6 +26,25 @@ size_t Utf8Length(const std::string& utf8) {
   }));
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::string FirstContentLine(const std::string& text) {
+  for (const std::string& line : Lines(text)) {
+    std::string trimmed = Trimmed(line);
+    if (!trimmed.empty() && trimmed[0] != '#') return trimmed;
+  }
+  return "";
+}
+
 namespace {
 
 constexpr size_t kNameCharacters = 24;

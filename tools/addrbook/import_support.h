@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "import.h"
 
@@ -13,6 +14,12 @@ std::string Trimmed(const std::string& text);
 std::string Lower(std::string text);
 // Characters (code points) of UTF-8 text.
 size_t Utf8Length(const std::string& utf8);
+
+// The lines of a text without their ends (LF or CRLF): line n at n - 1.
+std::vector<std::string> Lines(const std::string& text);
+// The first line that is neither blank nor a "#" comment, trimmed; "" when
+// there is none.
+std::string FirstContentLine(const std::string& text);
 
 // The parts of a person's name, as vCard's N and the exporters' columns
 // give them.

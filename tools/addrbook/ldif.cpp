@@ -123,16 +123,8 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
 }  // namespace
 
 bool IsLdifText(const std::string& text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = std::min(text.find('\n', at), text.size());
-    std::string line = Lower(Trimmed(text.substr(at, end - at)));
-    if (!line.empty() && line != "\r" && line[0] != '#') {
-      return line.compare(0, 8, "version:") == 0 || line.compare(0, 3, "dn:") == 0;
-    }
-    at = end + 1;
-  }
-  return false;
+  std::string line = Lower(FirstContentLine(text));
+  return line.compare(0, 8, "version:") == 0 || line.compare(0, 3, "dn:") == 0;
 }
 
 void ReadLdifRows(const std::string& text, std::vector<ImportRow>* rows) {
@@ -140,12 +132,8 @@ void ReadLdifRows(const std::string& text, std::vector<ImportRow>* rows) {
   // before; an empty line ends a record.
   std::vector<std::pair<int, std::string>> lines;
   int number = 0;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = std::min(text.find('\n', at), text.size());
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
+  for (const std::string& line : Lines(text)) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty() && line[0] == ' ' && !lines.empty() && !lines.back().second.empty()) {
       lines.back().second += line.substr(1);
     } else {

@@ -109,25 +109,14 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 bool IsMuttAliasText(const std::string& text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = std::min(text.find('\n', at), text.size());
-    std::string line = Trimmed(text.substr(at, end - at));
-    if (!line.empty() && line != "\r" && line[0] != '#') return line.compare(0, 6, "alias ") == 0;
-    at = end + 1;
-  }
-  return false;
+  return FirstContentLine(text).compare(0, 6, "alias ") == 0;
 }
 
 void ReadMuttAliases(const std::string& text, std::vector<ImportRow>* rows) {
   std::vector<std::string> keys;
   int number = 0;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = std::min(text.find('\n', at), text.size());
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
+  for (std::string line : Lines(text)) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     line = Trimmed(line);
     if (line.empty() || line[0] == '#') continue;
     ImportRow row;

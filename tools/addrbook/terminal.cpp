@@ -102,7 +102,19 @@ LocaleEncoding OutputEncoding(LocaleEncoding terminal) {
 bool MayHighlight(FILE* stream) {
   const char* noColor = std::getenv("NO_COLOR");
   const char* term = std::getenv("TERM");
-  return IsTerminal(stream) && !(noColor && *noColor) && !(term && std::strcmp(term, "dumb") == 0);
+  if (!IsTerminal(stream) || (noColor && *noColor) || (term && std::strcmp(term, "dumb") == 0)) {
+    return false;
+  }
+#if defined(_WIN32)
+  // A console shows escape sequences only once asked to (Windows 10 on);
+  // an older one would print them.
+  HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return GetConsoleMode(console, &mode) &&
+         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
+  return true;
+#endif
 }
 
 }  // namespace addrbook
