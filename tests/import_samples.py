@@ -153,7 +153,7 @@ sample("aliases.mutt", "\n".join([
     "Bob Ray,bob@x.org,,0,Ray",
     "Ludwig van Beethoven,l@x.org,,0,van Beethoven",
 ])
-sample("own.json", '{"entries": [\n {"name": "Ann  Lee", "surname": "Lee", "address": "a@x.org",'
+sample("own.json", '\ufeff{"entries": [\n {"name": "Ann  Lee", "surname": "Lee", "address": "a@x.org",'
        ' "comment": "two spaces", "group": false},\n {"name": "Bob\\u0000 Evil", "address": "b@x.org"}\n]}\n',
        "imported 1 of 2 entries; 1 refused (said above)", ["Ann  Lee,a@x.org,two spaces,0,Lee"])
 

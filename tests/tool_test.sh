@@ -112,6 +112,9 @@ for name in "Łukasz Żółć" "Zoë 😀"; do
 done
 if cmp -s "$work/text/ADDRBOOK.DAT" "$work/text.before"; then passed=$((passed + 1)); else
   failed=$((failed + 1)); echo "FAIL: a refused name changed the book"; fi
+expect 0 "a name cp1252 holds" -- "$tool" -d "$work/text" add "José Müller" j@x
+if grep -q "$(printf 'Jos\351 M\374ller')" "$work/text/ADDRBOOK.DAT"; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAIL: José Müller is not stored in cp1252"; fi
 # A directory whose name the Windows code page cannot hold.
 mkdir "$work/Łódź"
 expect 0 "a directory named Łódź" -- "$tool" -d "$work/Łódź" add "Ann Lee" a@x
