@@ -66,11 +66,13 @@ Google, Outlook, Thunderbird, vCard, LDIF and mutt alias files, exports
 them again, and answers a mail client's address queries.")
 
   # Each package's copyright file and changelog, where Debian keeps them.
+  # Compressed when the tree is configured, so that an install of a tree
+  # built for one target alone finds it.
   set(changelog ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
-  add_custom_command(OUTPUT ${changelog}
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${changelog}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
-  add_custom_target(package_changelog ALL DEPENDS ${changelog})
+  execute_process(COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog
+                  OUTPUT_FILE ${changelog} COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/packaging/changelog)
   foreach(component runtime development tool)
     string(TOUPPER ${component} upper)
     set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
