@@ -86,6 +86,8 @@ sample("thunderbird-de.csv", crlf([
 sample("columns.csv", "Kontakt;Post;Info\rAnn Lee;ann@x.org;by hand\r",
        "imported 1 of 1 row", ["Ann Lee,ann@x.org,by hand,0,Lee"],
        "--columns name=Kontakt,address=2,comment=Info")
+sample("handmade.csv", "name, address, comment\nAnn Lee, ann@x.org, spaces after commas\n",
+       "imported 1 of 1 row", ["Ann Lee,ann@x.org,spaces after commas,0,Lee"])
 sample("headerless.csv", "No Header,nohead@x.org,first line\n", "imported 1 of 1 row",
        ["No Header,nohead@x.org,first line,0,Header"])
 # The tool's own CSV: fields exactly as they are, the surname column, a

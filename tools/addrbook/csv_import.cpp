@@ -119,11 +119,13 @@ bool ReadCsvRows(const std::string& text, const ReadOptions& options, std::vecto
              "); name them with --columns name=COLUMN,address=COLUMN,comment=COLUMN";
     return false;
   }
-  // The tool's own shape is read exactly; other programs' fields are
+  // The tool's own shape (list and export write a group column) is read
+  // exactly; other programs' fields, and files written by hand, are
   // trimmed.
   bool own = options.columns.empty() && !headerless && at(Field::kName) >= 0 &&
              header[static_cast<size_t>(at(Field::kName))] == "name" && at(Field::kAddress) >= 0 &&
-             header[static_cast<size_t>(at(Field::kAddress))] == "address";
+             header[static_cast<size_t>(at(Field::kAddress))] == "address" &&
+             at(Field::kGroup) >= 0;
   for (size_t r = headerless ? 0 : 1; r < records.size(); ++r) {
     const CsvRecord& record = records[r];
     auto field = [&](Field f) {
