@@ -205,6 +205,10 @@ for file in "$work/samples"/*.expected; do
      [ "$(sed 1,2d "$file.expected" | sort)" = "$(cat "$work/got")" ]; then passed=$((passed + 1)); else
     failed=$((failed + 1)); echo "FAIL: import of $name (status $status):"; cat "$work/out" "$work/err" "$work/got"; fi
 done
+rm -rf "$work/sample" && mkdir "$work/sample"
+expect 1 "a name shortened to fit" -- "$tool" -d "$work/sample" import "$work/samples/v4.vcf"
+contains "v4.vcf:1: Bart Fitzgerald: the middle name left out to fit" "the import says whom it shortened"
+contains "v4.vcf:8: the card has no END:VCARD" "a card cut short is reported by line"
 mkdir "$work/shapes"
 printf 'First Name,Last Name,E-mail 1 - Value\nMary,van Dyke,mary@x.org\n' > "$work/shapes/google.csv"
 printf '"First Name","Last Name","E-mail Address"\r\n"Otto","Look","otto@x.org"\r\n' > "$work/shapes/outlook.csv"
