@@ -20,6 +20,11 @@ TEST(Encoding, BookTextToUtf8AndBack) {
   EXPECT_EQ(ToUtf8("\x80", Encoding::kLatin1), "\xC2\x80");
   EXPECT_EQ(FromUtf8("\xC2\x80", Encoding::kLatin1, &error), "\x80");
   EXPECT_EQ(ToUtf8("ok \xFF", Encoding::kUtf8), "ok \xEF\xBF\xBD");  // invalid byte replaced
+  // UTF-16: a pair is one character; a lone surrogate a byte no book stores.
+  EXPECT_EQ(FromUtf16(u"\u0141\U0001F600"), "\xC5\x81\xF0\x9F\x98\x80");
+  EXPECT_EQ(FromUtf16(std::u16string{u'a', char16_t(0xD800), u'b'}),
+            "a\xFF"
+            "b");
 }
 
 TEST(Encoding, RefusesWhatTheBookCannotHold) {

@@ -29,7 +29,7 @@ std::string ColumnList(const std::vector<std::string>& header) {
 // The columns --columns names ("name=COL,address=COL,comment=COL", each
 // COL a header name or a number from 1); false (with `error`) when it
 // names a field or a column that is not there.
-bool NamedColumns(const std::string& spec, const std::vector<std::string>& header,
+bool NamedColumns(const std::string& named, const std::vector<std::string>& header,
                   std::vector<int>* columns, bool* numbered, std::string* error) {
   const struct {
     const char* key;
@@ -41,9 +41,9 @@ bool NamedColumns(const std::string& spec, const std::vector<std::string>& heade
   columns->assign(kFieldCount, -1);
   *numbered = true;
   size_t at = 0;
-  while (at <= spec.size()) {
-    size_t end = std::min(spec.find(',', at), spec.size());
-    std::string item = spec.substr(at, end - at);
+  while (at <= named.size()) {
+    size_t end = std::min(named.find(',', at), named.size());
+    std::string item = named.substr(at, end - at);
     at = end + 1;
     size_t equals = item.find('=');
     std::string key = Lower(Trimmed(item.substr(0, equals)));

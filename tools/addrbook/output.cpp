@@ -130,22 +130,18 @@ std::string ShownText(const std::string& text, const OutputOptions& options) {
     // Through UTF-8 into the output's own 8-bit encoding.
     return ShownUtf8(ToUtf8(text, options.encoding), options);
   }
-  const std::string& converted = text;
+  // The output's encoding is the book's: its bytes as they are, controls
+  // escaped (C0 and DEL; C1 where Latin-1 has them).
   std::string out;
-  for (size_t i = 0; i < converted.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(converted[i]);
-    // C0 controls and DEL; C1 controls, as UTF-8 (C2 80-9F) or as latin1 bytes.
-    bool c1 = options.utf8 ? c == 0xC2 && i + 1 < converted.size() &&
-                                 static_cast<unsigned char>(converted[i + 1]) <= 0x9F &&
-                                 static_cast<unsigned char>(converted[i + 1]) >= 0x80
-                           : options.encoding == Encoding::kLatin1 && c >= 0x80 && c <= 0x9F;
+  for (char byte : text) {
+    unsigned char c = static_cast<unsigned char>(byte);
+    bool c1 = options.encoding == Encoding::kLatin1 && c >= 0x80 && c <= 0x9F;
     if (c < 0x20 || c == 0x7F || c1) {
-      if (c1 && options.utf8) c = static_cast<unsigned char>(converted[++i]);
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
       out += escaped;
     } else {
-      out += converted[i];
+      out += byte;
     }
   }
   return out;

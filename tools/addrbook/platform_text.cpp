@@ -19,36 +19,8 @@ namespace addrbook {
 #if defined(_WIN32)
 namespace {
 
-// UTF-16 as UTF-8; a lone surrogate becomes the byte FF, which is not
-// UTF-8, so that text holding it is refused rather than stored otherwise.
 std::string Utf8(const std::wstring& wide) {
-  std::string out;
-  for (size_t i = 0; i < wide.size(); ++i) {
-    char32_t code = static_cast<char16_t>(wide[i]);
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-        wide[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char16_t>(wide[++i]) - 0xDC00);
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      out += '\xFF';
-      continue;
-    }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
+  return FromUtf16(std::u16string(wide.begin(), wide.end()));
 }
 
 // Text in a code page (UTF-8 unless said) as UTF-16.

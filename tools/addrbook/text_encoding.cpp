@@ -33,6 +33,22 @@ void AppendUtf8(std::string* out, char32_t code) {
 
 }  // namespace
 
+std::string FromUtf16(const std::u16string& units) {
+  std::string out;
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t code = units[i];
+    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      out += '\xFF';
+      continue;
+    }
+    AppendUtf8(&out, code);
+  }
+  return out;
+}
+
 bool DecodeUtf8(const std::string& text, size_t* i, char32_t* code) {
   auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
   unsigned char lead = byte(*i);

@@ -18,6 +18,10 @@ std::string ToUtf8(const std::string& text, Encoding encoding);
 // UTF-8 or holds a character the encoding cannot hold.
 std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding, std::string* error);
 
+// UTF-16 as UTF-8.  A lone surrogate becomes the byte FF, which is not
+// UTF-8, so that text holding it is refused rather than stored otherwise.
+std::string FromUtf16(const std::u16string& units);
+
 // Decodes the UTF-8 character at `*i` and moves `*i` past it; false for a
 // sequence that is not UTF-8 (overlong, surrogate, cut short).
 bool DecodeUtf8(const std::string& text, size_t* i, char32_t* code);
