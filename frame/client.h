@@ -3,23 +3,20 @@
 
 #include "frame/book.h"
 #include "frame/platform.h"
+#include "ovel.h"
 
 extern "C" {
 struct Client {
   Client* nextLive;  // registry of open Clients
   ovel::LocalRef book;
   ovel::Book* bookAddress;  // the locked Book, during one exported call
-  char comment[256];
-  char address[256];
-  char name[25];
+  char comment[OVEL_MAX_TEXT + 1];
+  char address[OVEL_MAX_TEXT + 1];
+  char name[OVEL_MAX_NAME + 1];
 };
 }
 
 namespace ovel {
-
-inline constexpr size_t kMaxNameLength = sizeof(Client::name) - 1;
-inline constexpr size_t kMaxAddressLength = sizeof(Client::address) - 1;
-inline constexpr size_t kMaxCommentLength = sizeof(Client::comment) - 1;
 
 // True when `client` is a Client that OvelInitialize returned and
 // OvelTerminate has not closed.  Never reads through the pointer.

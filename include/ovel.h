@@ -25,6 +25,56 @@ typedef __int32 int32_t;
 #define OVEL_EXPORT
 #endif
 
+/* The limits of a book file.  Lengths are in bytes of the book's text (a
+ * character each in an 8-bit book), not counting a terminating null. */
+#define OVEL_MAX_NAME 24      /* a name, "%" joins included */
+#define OVEL_MAX_TEXT 255     /* an address, a comment */
+#define OVEL_MAX_MEMBERS 255  /* the members of one group */
+#define OVEL_MAX_ENTRIES 4095 /* entries and groups of one book */
+
+/* When a call fails (0, null, or -1 from OvelGetViewCount) it leaves its
+ * cause in errno on POSIX and in the thread's last-error code
+ * (GetLastError) on Windows, set after every clean-up step of the call.
+ * Errors of the system (opening, reading, writing, flushing, renaming,
+ * locking: EACCES, EROFS, ENOSPC, EDQUOT, EFBIG, EIO; ERROR_ACCESS_DENIED,
+ * ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_SHARING_VIOLATION) are passed
+ * on as the system gave them.  The library's own causes:
+ *
+ *   EINVAL / ERROR_INVALID_HANDLE        not an open Client, not a live view
+ *                                        (every call taking one)
+ *   EINVAL / ERROR_INVALID_PARAMETER     a null, empty or overlong argument;
+ *                                        an index that names no entry
+ *                                        (OvelInitialize, OvelAddItem,
+ *                                        OvelGetViewItem, OvelExpandGroup);
+ *                                        OvelEndChanges without a transaction
+ *   ENAMETOOLONG / ERROR_FILENAME_EXCED_RANGE
+ *                                        a directory whose path is too long
+ *                                        (OvelInitialize)
+ *   ENOMEM / ERROR_NOT_ENOUGH_MEMORY     no memory (any call)
+ *   EBADMSG / ERROR_FILE_CORRUPT         the book file is not a book (any call
+ *                                        that reads the book)
+ *   E2BIG / ERROR_FILE_TOO_LARGE         the book holds OVEL_MAX_ENTRIES
+ *                                        (OvelAddItem)
+ *   EISDIR / ERROR_ACCESS_DENIED         the book or its lock file is a
+ *                                        directory
+ *   ENXIO                                ... a FIFO, device or socket (POSIX)
+ *   ELOOP                                the lock file is a symbolic link
+ *                                        (POSIX; a change)
+ *   EACCES / ERROR_ACCESS_DENIED         a book its owner made read-only
+ *                                        (OvelAddItem, OvelDeleteViewItem,
+ *                                        OvelEndChanges)
+ *   ESTALE / ERROR_FILE_INVALID          a delete through a view that cannot
+ *                                        tell which entry it showed
+ *                                        (OvelDeleteViewItem)
+ *   ENOENT / ERROR_NOT_FOUND             no group of that name
+ *                                        (OvelExpandGroup)
+ *   EBUSY / ERROR_LOCK_VIOLATION         a change while another Client's
+ *                                        transaction holds the book;
+ *                                        OvelBeginChanges while one is open
+ *
+ * OvelExpandGroup returns null also for a group whose members are all gone,
+ * which is no failure: it leaves 0. */
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -4,14 +4,15 @@
 #include <cstdint>
 
 #include "frame/book.h"
+#include "ovel.h"
 
 namespace ovel {
 
 inline constexpr uint32_t kIdMask = 0x3FFF;     // 14-bit id in memory
 inline constexpr uint32_t kGroupFlag = 0x4000;  // bit 14 of Entry::flags
-inline constexpr uint16_t kMaxEntries = 4095;
-inline constexpr uint32_t kMaxStringLength = 255;
-inline constexpr uint32_t kMaxMembers = 255;
+inline constexpr uint16_t kMaxEntries = OVEL_MAX_ENTRIES;
+inline constexpr uint32_t kMaxStringLength = OVEL_MAX_TEXT;
+inline constexpr uint32_t kMaxMembers = OVEL_MAX_MEMBERS;
 
 struct Entry {
   Entry* next;
@@ -19,7 +20,7 @@ struct Entry {
   uint16_t oldId;  // scratch of a save: the id before it renumbered the entry
   uint16_t surnameOffset;
   // Lengths of the stored name, the address and the comment, which a save
-  // writes as length bytes (each at most 255).
+  // writes as length bytes (each at most OVEL_MAX_TEXT).
   uint8_t nameLength;
   uint8_t addressLength;
   uint8_t commentLength;

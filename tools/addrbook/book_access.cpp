@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "entry_rules.h"
 #include "output.h"
 
 #if defined(_WIN32)
@@ -19,7 +20,7 @@ std::string FailureCause() {
     case ERROR_FILE_CORRUPT:
       return "the book file is damaged, or not a book file";
     case ERROR_FILE_TOO_LARGE:
-      return "the book is full (4095 entries)";
+      return kBookFull;
     case ERROR_FILE_INVALID:
       return "another program changed the book since it was listed; list it again";
   }
@@ -37,7 +38,7 @@ std::string FailureCause() {
     case EBADMSG:
       return "the book file is damaged, or not a book file";
     case E2BIG:
-      return "the book is full (4095 entries)";
+      return kBookFull;
     case ESTALE:
       return "another program changed the book since it was listed; list it again";
     case ENXIO:

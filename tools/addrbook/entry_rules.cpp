@@ -2,6 +2,9 @@
 
 namespace addrbook {
 
+const std::string kBookFull =
+    "the book is full (" + std::to_string(OVEL_MAX_ENTRIES) + " entries)";
+
 std::string AddRefusal(const std::string& name, const std::string& address,
                        const std::string& comment, size_t entries, Encoding encoding) {
   std::string unit = encoding == Encoding::kUtf8 ? " bytes (of UTF-8)" : " characters";
@@ -10,10 +13,13 @@ std::string AddRefusal(const std::string& name, const std::string& address,
   for (const std::string* field : {&name, &address, &comment}) {
     if (field->find('\0') != std::string::npos) return "a field holds a NUL character";
   }
-  if (name.size() > kMaxName) return "the name is longer than 24" + unit;
-  if (address.size() > kMaxText) return "the address is longer than 255" + unit;
-  if (comment.size() > kMaxText) return "the comment is longer than 255" + unit;
-  if (entries >= kMaxEntries) return "the book is full (4095 entries)";
+  auto longer = [&](const char* field, size_t limit) {
+    return "the " + std::string(field) + " is longer than " + std::to_string(limit) + unit;
+  };
+  if (name.size() > kMaxName) return longer("name", kMaxName);
+  if (address.size() > kMaxText) return longer("address", kMaxText);
+  if (comment.size() > kMaxText) return longer("comment", kMaxText);
+  if (entries >= kMaxEntries) return kBookFull;
   return "";
 }
 

@@ -6,14 +6,17 @@
 #include <string>
 
 #include "import.h"
+#include "ovel.h"
 #include "text_encoding.h"
 
 namespace addrbook {
 
 // The book's limits, in bytes of its encoding.
-constexpr size_t kMaxName = 24;
-constexpr size_t kMaxText = 255;
-constexpr size_t kMaxEntries = 4095;
+constexpr size_t kMaxName = OVEL_MAX_NAME;
+constexpr size_t kMaxText = OVEL_MAX_TEXT;
+constexpr size_t kMaxEntries = OVEL_MAX_ENTRIES;
+// "the book is full (4095 entries)"
+extern const std::string kBookFull;
 
 // Why an entry cannot be added to a book of `entries` entries, or "" when
 // it can.  Lengths are counted in the unit the book counts them in:

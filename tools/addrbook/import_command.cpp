@@ -89,7 +89,7 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
     } else if (entries.size() + added >= kMaxEntries && row.refused.empty()) {
       // The same refusal for every row left: said once.
       refused += total - r;
-      std::cerr << where << row.line << ": the book is full (4095 entries); "
+      std::cerr << where << row.line << ": " << kBookFull << "; "
                 << Counted(total - r, file.unit) << " from here on not added\n";
       break;
     } else if (!why.empty()) {
@@ -103,7 +103,7 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
       held.insert({DisplayName(entry->name), entry->address});
       if (!row.shortened.empty()) {
         std::cerr << where << row.line << ": " << ShownText(DisplayName(entry->name), shown) << ": "
-                  << row.shortened << " left out to fit the book's 24 characters\n";
+                  << row.shortened << " left out to fit the book's " << kMaxName << " characters\n";
       }
       if (options.dryRun) {
         std::cout << "would add " << ShownText(DisplayName(entry->name), shown) << " <"

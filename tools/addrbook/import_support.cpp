@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "ovel.h"
+
 namespace addrbook {
 
 std::string Trimmed(const std::string& text) {
@@ -47,7 +49,7 @@ std::string FirstContentLine(const std::string& text) {
 
 namespace {
 
-constexpr size_t kNameCharacters = 24;
+constexpr size_t kNameCharacters = OVEL_MAX_NAME;
 constexpr const char* kPercentRefusal =
     "the name holds \"%\", which the book would take for a join of surname words";
 

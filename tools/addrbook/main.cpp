@@ -77,9 +77,11 @@ int main(int argc, char** argv) {
   std::string name, address, comment;
   CLI::App* add =
       app.add_subcommand("add", "Add a plain entry (\"%\" in NAME joins surname words)");
-  add->add_option("NAME", name, "Name, at most 24 characters")->required();
-  add->add_option("ADDRESS", address, "Address, at most 255 characters")->required();
-  add->add_option("COMMENT", comment, "Comment, at most 255 characters");
+  std::string name_help = "Name, at most " + std::to_string(OVEL_MAX_NAME) + " characters";
+  std::string text_help = " at most " + std::to_string(OVEL_MAX_TEXT) + " characters";
+  add->add_option("NAME", name, name_help)->required();
+  add->add_option("ADDRESS", address, "Address," + text_help)->required();
+  add->add_option("COMMENT", comment, "Comment," + text_help);
 
   EntryChoice choice;
   std::vector<int> deleteIndexes;
