@@ -7,6 +7,7 @@
 #include "ovel.h"
 #include "store/book_call.h"
 #include "store/book_file.h"
+#include "store/list_change.h"
 
 namespace ovel {
 
@@ -82,15 +83,6 @@ bool FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index, Delet
   }
   if (entry) target->link = LinkTo(&book->entries, entry);
   return true;
-}
-
-// Takes a deleted entry out of the list a stale view read too, so that its
-// later indexes shift as after any delete.
-void ForgetSeen(Entry** seenLink) {
-  if (!seenLink) return;
-  Entry* seen = *seenLink;
-  *seenLink = seen->next;
-  FreeEntry(seen);
 }
 
 ViewItem* CopyOut(const Entry* entry) {
@@ -228,27 +220,14 @@ extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index
   if (!FindDeleteTarget(book, snapshot, index, &target)) return errors.Fail(0);
   if (!target.link) {
     // No entry, or one that another program has deleted already.
-    ForgetSeen(target.seenLink);
+    ForgetPreviousEntry(target.seenLink);
     return 1;
   }
-  Entry** link = target.link;
-  Entry* entry = *link;
-  *link = entry->next;
-  int32_t wasDirty = book->dirty;
-  book->dirty = 1;
-  --book->entryCount;
-  ++book->changeCount;
-  if (SaveChange(book)) {
-    FreeEntry(entry);
-    ForgetSeen(target.seenLink);
-    return 1;
-  }
-  // The save left the list as it was: the entry goes back to its place.
-  *link = entry;
-  ++book->entryCount;
-  ++book->changeCount;
-  book->dirty = wasDirty;
-  return errors.Fail(0);
+  ListChange change;
+  UnlinkEntry(book, target.link, &change);
+  if (!SaveListChange(book, change)) return errors.Fail(0);
+  ForgetPreviousEntry(target.seenLink);
+  return 1;
 }
 
 extern "C" OVEL_EXPORT int OVELAPI OvelFreeView(ViewHandle view) {

@@ -1,12 +1,12 @@
-#include "store/add_item.h"
-
+// OvelAddItem: a plain entry added to the list and saved.
 #include <cstring>
 
-#include "frame/allocator.h"
 #include "frame/call_errors.h"
+#include "frame/client.h"
 #include "ovel.h"
 #include "store/book_call.h"
 #include "store/book_file.h"
+#include "store/list_change.h"
 
 namespace ovel {
 namespace {
@@ -20,41 +20,19 @@ bool CopyBounded(char* buffer, size_t size, const char* text) {
   return true;
 }
 
-}  // namespace
-
-Entry* InsertEntry(Client* client, Book* book, uint16_t id) {
+// The fields of a plain entry made of the Client's checked copies.
+EntryFields PlainEntryFields(const Client* client) {
   EntryFields fields{};
-  fields.flags = id & kIdMask;
   fields.name = client->name;
   fields.nameLength = strlen(client->name);
   fields.address = client->address;
   fields.addressLength = strlen(client->address);
   fields.comment = client->comment;
   fields.commentLength = strlen(client->comment);
-  Entry* entry = NewEntry(fields);
-  if (!entry) return nullptr;
-  Entry** link = &book->entries;
-  while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
-  entry->next = *link;
-  *link = entry;
-  ++book->entryCount;
-  ++book->changeCount;
-  book->dirty = 1;
-  return entry;
+  return fields;
 }
 
-void RemoveInsertedEntry(Book* book, Entry* entry) {
-  for (Entry** link = &book->entries; *link; link = &(*link)->next) {
-    if (*link == entry) {
-      *link = entry->next;
-      break;
-    }
-  }
-  FreeEntry(entry);
-  --book->entryCount;
-  ++book->changeCount;
-}
-
+}  // namespace
 }  // namespace ovel
 
 using namespace ovel;
@@ -72,26 +50,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
   BookCall call(client, BookAccess::kChange);
   Book* book = call.book();
   if (!book || AcquireBook(book) != kBookLoaded) return errors.Fail(0);
-
-  int added = 0;
-  // Ids grow within a transaction (a save renumbers them); they must stay
-  // within their bits.
-  if (book->entryCount >= kMaxEntries || book->nextId > static_cast<int16_t>(kIdMask)) {
-    PlatformNoteCause(Cause::kBookFull);
-  } else {
-    int16_t id = book->nextId;
-    int32_t wasDirty = book->dirty;
-    if (Entry* entry = InsertEntry(client, book, static_cast<uint16_t>(id))) {
-      ++book->nextId;
-      if (SaveChange(book)) {
-        added = 1;
-      } else {
-        RemoveInsertedEntry(book, entry);
-        book->nextId = id;
-        book->dirty = wasDirty;
-      }
-    }
-  }
+  ListChange change;
+  bool added = InsertEntry(book, PlainEntryFields(client), &change) && SaveListChange(book, change);
   ReleaseBook(book);
-  return added ? added : errors.Fail(0);
+  return added ? 1 : errors.Fail(0);
 }

@@ -5,6 +5,31 @@
 
 namespace ovel {
 
+bool EnterBook(Book* book, BookFiles* files, BookAccess access, bool* fresh) {
+  *fresh = false;
+  if (!FindBookFiles(book, files)) return false;
+  book->files = files;
+  bool change = access == BookAccess::kChange;
+  // A reader that cannot have the lock (a read-only medium without a lock
+  // file) reads all the same: the book file is only ever replaced whole.
+  // While this process has a transaction open, no call waits for a lock
+  // that may be its own (another Book on the same directory).
+  bool locked = PlatformLock(files->directory, files->lock, files->file,
+                             change ? LockMode::kExclusive : LockMode::kShared,
+                             gOpenTransactions == 0, &book->lock);
+  if (!change || locked) {
+    *fresh = RefreshBook(book);
+    if (!change || *fresh) return true;
+  }
+  LeaveBook(book);
+  return false;
+}
+
+void LeaveBook(Book* book) {
+  PlatformUnlock(&book->lock);
+  book->files = nullptr;
+}
+
 BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
   Book* book = locked_.book();
   if (!book) {
@@ -20,27 +45,15 @@ BookCall::BookCall(Client* client, BookAccess access) : locked_(client) {
     book_ = book;
     return;
   }
-  if (!FindBookFiles(book, &files_)) return;
-  book->files = &files_;
+  if (!EnterBook(book, &files_, access, &fresh_)) return;
   tookLock_ = true;
-  // A reader that cannot have the lock (a read-only medium without a lock
-  // file) reads all the same: the book file is only ever replaced whole.
-  // While this process has a transaction open, no call waits for a lock
-  // that may be its own (another Book on the same directory).
-  bool locked = PlatformLock(files_.directory, files_.lock, files_.file,
-                             change ? LockMode::kExclusive : LockMode::kShared,
-                             gOpenTransactions == 0, &book->lock);
-  if (change && !locked) return;
-  fresh_ = RefreshBook(book);
-  if (change && !fresh_) return;
   book_ = book;
 }
 
 BookCall::~BookCall() {
   Book* book = locked_.book();
   if (!book || !tookLock_) return;
-  PlatformUnlock(&book->lock);
-  book->files = nullptr;
+  LeaveBook(book);
 }
 
 }  // namespace ovel

@@ -20,6 +20,18 @@ enum class BookAccess {
   kChange,  // the same under the exclusive lock, for a change to be saved
 };
 
+// The one entry step of a call or a transaction on a Book: finds the
+// book's files (named in `files`, which must outlive the lock), takes the
+// book's lock, shared to read or exclusive to change, and reads the file
+// again where another program changed it.  A change needs both the lock
+// and an up-to-date list: false, with the cause noted and nothing held,
+// when either cannot be had.  A read goes on without them (`*fresh` false
+// when the list is not the file's); false only when the files cannot be
+// named.
+bool EnterBook(Book* book, BookFiles* files, BookAccess access, bool* fresh);
+// Releases the lock EnterBook took and forgets the files.
+void LeaveBook(Book* book);
+
 // While a transaction is open on the Book, its list is the book: calls read
 // it without looking at the file, and only the transaction's Client may
 // change it.

@@ -19,6 +19,8 @@ struct BookFiles {
 bool FindBookFiles(const Book* book, BookFiles* files);
 
 // The loads, reloads and saves below need Book::files.
+// The count of saves in the lock file the call holds, into `version`.
+void ReadSaves(const Book* book, BookVersion* version);
 // Reads the file again when the entry list is loaded and the file is no
 // longer the version it was read from or written as; the list it replaces
 // is kept as the previous one.  False when the file cannot be read (the

@@ -127,16 +127,14 @@ uint8_t* PutWord(uint8_t* out, uint16_t word) {
   return out + 2;
 }
 
-// Drops from `groups` the member ids that are not `named`: a new entry
-// could otherwise take such an id and join a group unasked.
+// Drops from `groups` the member ids that no record bears (not `named`).
 void DropDanglingMembers(Entry* const* groups, unsigned count, const bool* named) {
+  auto named_id = [named](uint16_t id) -> uint16_t {
+    return id <= kFileIdMask && named[id] ? id : 0;
+  };
   for (unsigned g = 0; g < count; ++g) {
-    uint16_t* members = groups[g]->members;
-    uint16_t kept = 0;
-    for (unsigned i = 1; i <= members[0]; ++i) {
-      if (members[i] <= kFileIdMask && named[members[i]]) members[++kept] = members[i];
-    }
-    members[0] = kept;
+    Entry* group = groups[g];
+    group->members[0] = TranslateMembers(group, named_id, group->members + 1);
   }
 }
 
@@ -194,17 +192,10 @@ uint32_t SerializeBook(const Entry* list, uint16_t count, const uint16_t* newIdO
     at = PutWord(at, static_cast<uint16_t>(EntryId(entry) | (IsGroup(entry) ? kFileGroupBit : 0)));
     at = PutCountedString(at, entry->storedName, entry->nameLength);
     if (IsGroup(entry)) {
-      uint8_t* countByte = at++;
-      uint8_t found = 0;
-      for (unsigned i = 1; i <= entry->members[0]; ++i) {
-        uint16_t id = entry->members[i];
-        uint16_t newId = id <= kIdMask ? newIdOfId[id] : 0;
-        if (newId) {
-          at = PutWord(at, newId);
-          ++found;
-        }
-      }
-      *countByte = found;
+      uint16_t members[kMaxMembers];
+      uint16_t kept = TranslateMembers(entry, NewIdOf{newIdOfId}, members);
+      *at++ = static_cast<uint8_t>(kept);
+      for (uint16_t i = 0; i < kept; ++i) at = PutWord(at, members[i]);
     } else {
       at = PutCountedString(at, entry->address, entry->addressLength);
     }

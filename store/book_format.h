@@ -39,6 +39,13 @@ inline uint32_t EntrySizeBound(const Entry* entry) {
          (IsGroup(entry) ? 1 + 2u * entry->members[0] : 1u + entry->addressLength);
 }
 
+// Maps an id an entry had before a save renumbered the list to its new id
+// (0 for an id that names no entry), through a table indexed by old id.
+struct NewIdOf {
+  const uint16_t* newIdOfId;
+  uint16_t operator()(uint16_t id) const { return id <= kIdMask ? newIdOfId[id] : 0; }
+};
+
 // Writes `count` entries of `list` with their ids, group members translated through `newIdOfId`
 // (indexed by old id, 0 for an id that names no entry) and dropped when they name none.  Returns
 // the number of bytes written.

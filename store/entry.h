@@ -62,6 +62,22 @@ struct EntryFields {
 // or member list and comment, all in one block (so a load makes one
 // allocation per entry, and FreeEntry frees one); null when no memory.
 Entry* NewEntry(const EntryFields& fields);
+// Keeps the members of `group` that `newIdOf` maps to an id (not 0),
+// translated, in their order, in `out` (which may be the group's own list,
+// after its count word); returns how many.  Ids that name no entry are
+// dropped: a new entry could otherwise take such an id and join a group
+// unasked.
+template <typename NewIdOf>
+uint16_t TranslateMembers(const Entry* group, NewIdOf newIdOf, uint16_t* out) {
+  const uint16_t* members = group->members;
+  uint16_t kept = 0;
+  for (unsigned i = 1; i <= members[0]; ++i) {
+    uint16_t newId = newIdOf(members[i]);
+    if (newId) out[kept++] = newId;
+  }
+  return kept;
+}
+
 // The display name from the surname offset on.
 inline const char* SortKey(const Entry* entry) { return entry->displayName + entry->surnameOffset; }
 

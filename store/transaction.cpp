@@ -7,6 +7,7 @@
 #include "frame/call_errors.h"
 #include "frame/client.h"
 #include "ovel.h"
+#include "store/book_call.h"
 #include "store/book_file.h"
 
 namespace ovel {
@@ -16,10 +17,9 @@ int gOpenTransactions;
 namespace {
 
 void EndTransaction(Book* book) {
-  PlatformUnlock(&book->lock);
+  LeaveBook(book);
   FreeBlock(book->heldFiles);
   book->heldFiles = nullptr;
-  book->files = nullptr;
   book->transaction = nullptr;
   --gOpenTransactions;
   ReleaseBook(book);
@@ -28,14 +28,10 @@ void EndTransaction(Book* book) {
 // Takes the lock and a load reference for a transaction; false (the cause
 // noted, nothing held) when either cannot be had.
 bool HoldBook(Book* book, BookFiles* files) {
-  book->files = files;
-  if (FindBookFiles(book, files) &&
-      PlatformLock(files->directory, files->lock, files->file, LockMode::kExclusive,
-                   gOpenTransactions == 0, &book->lock)) {
-    if (RefreshBook(book) && AcquireBook(book) == kBookLoaded) return true;
-    PlatformUnlock(&book->lock);
-  }
-  book->files = nullptr;
+  bool fresh;
+  if (!EnterBook(book, files, BookAccess::kChange, &fresh)) return false;
+  if (AcquireBook(book) == kBookLoaded) return true;
+  LeaveBook(book);
   return false;
 }
 
