@@ -27,4 +27,17 @@ void FreeCopiedFields(Item* item) {
   FreeBlock(item->comment);
 }
 
+// A new item holding copies of the entry's fields; null when memory ran
+// out, with nothing left allocated (`freeItem` frees a partial copy).
+template <typename Item, typename FreeItem>
+Item* CopyEntry(const Entry* entry, const char* groupAddress, FreeItem freeItem) {
+  Item* item = static_cast<Item*>(AllocBlock(sizeof(Item)));
+  if (!item) return nullptr;
+  if (!CopyEntryFields(item, entry, groupAddress)) {
+    freeItem(item);
+    return nullptr;
+  }
+  return item;
+}
+
 }  // namespace ovel

@@ -17,16 +17,6 @@ struct Frame {
   uint16_t nextMember;  // index into the member list, from 1
 };
 
-MemberItem* CopyMember(const Entry* entry) {
-  MemberItem* item = static_cast<MemberItem*>(AllocBlock(sizeof(MemberItem)));
-  if (!item) return nullptr;
-  if (!CopyEntryFields(item, entry, "")) {
-    OvelFreeGroup(item);
-    return nullptr;
-  }
-  return item;
-}
-
 // Entries by id, for the many lookups of an expansion; the first entry in
 // list order owns a repeated id.
 struct IdIndex {
@@ -87,7 +77,8 @@ MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive, 
       continue;
     }
     if (listed == kMaxMemberItems) PlatformNoteCause(Cause::kNoMemory);
-    MemberItem* item = listed < kMaxMemberItems ? CopyMember(member) : nullptr;
+    MemberItem* item =
+        listed < kMaxMemberItems ? CopyEntry<MemberItem>(member, "", OvelFreeGroup) : nullptr;
     if (!item) {
       failed = true;
       break;

@@ -85,16 +85,6 @@ bool FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index, Delet
   return true;
 }
 
-ViewItem* CopyOut(const Entry* entry) {
-  ViewItem* item = static_cast<ViewItem*>(AllocBlock(sizeof(ViewItem)));
-  if (!item) return nullptr;
-  if (!CopyEntryFields(item, entry, "<Group>")) {
-    OvelFreeItem(item);
-    return nullptr;
-  }
-  return item;
-}
-
 }  // namespace
 
 Entry* FindViewEntry(const Book* book, int32_t index, bool includeGroups, ViewCursor* cursor) {
@@ -195,7 +185,7 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
   }
   if (!entry) return errors.Fail(Cause::kInvalidArgument, nullptr);
   // Entries live in blocks that do not move; the copy needs no lock.
-  ViewItem* item = CopyOut(entry);
+  ViewItem* item = CopyEntry<ViewItem>(entry, "<Group>", OvelFreeItem);
   if (!item) return errors.Fail(nullptr);
   // Only an entry copied out makes the view's indexes those of this list:
   // a call that showed nothing leaves the view where it was.
