@@ -51,7 +51,7 @@ bool IsOnPath(const Frame* stack, uint32_t depth, const Entry* group) {
 MemberItem* ExpandMembers(const Book* book, const Entry* group, bool recursive, bool* failedOut) {
   *failedOut = true;
   // A path holds each group at most once, so the book's entry count bounds
-  // its depth.  The walk is iterative: nesting can be 4095 deep.
+  // its depth.  The walk is iterative: nesting can be OVEL_MAX_ENTRIES deep.
   uint32_t capacity = book->entryCount ? book->entryCount : 1;
   IdIndex index;
   if (!index.Build(book)) return nullptr;

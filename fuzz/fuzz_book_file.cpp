@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  bool full = items.size() >= 4095;
+  bool full = items.size() >= OVEL_MAX_ENTRIES;
   int added = OvelAddItem(client, "Fuzz Entry", "fuzz@example.org", "note");
   if (added != (full ? 0 : 1)) Fail("add gave the wrong result");
   if (OvelDeleteViewItem(view, 0) != 1) Fail("delete failed");

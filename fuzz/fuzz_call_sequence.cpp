@@ -159,12 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 1: {  // add
-        std::string name = Text(&in, LengthClass(&in, 24));
-        std::string address = Text(&in, LengthClass(&in, 255));
+        std::string name = Text(&in, LengthClass(&in, OVEL_MAX_NAME));
+        std::string address = Text(&in, LengthClass(&in, OVEL_MAX_TEXT));
         uint8_t commentKind = in.Byte() % 3;
-        std::string comment = commentKind == 2 ? Text(&in, LengthClass(&in, 255)) : "";
-        bool expected = slot.client && !name.empty() && !address.empty() && name.size() <= 24 &&
-                        address.size() <= 255 && comment.size() <= 255 && book.MayChange(c);
+        std::string comment = commentKind == 2 ? Text(&in, LengthClass(&in, OVEL_MAX_TEXT)) : "";
+        bool expected = slot.client && !name.empty() && !address.empty() &&
+                        name.size() <= OVEL_MAX_NAME && address.size() <= OVEL_MAX_TEXT &&
+                        comment.size() <= OVEL_MAX_TEXT && book.MayChange(c);
         int result = OvelAddItem(slot.client, name.c_str(), address.c_str(),
                                  commentKind == 0 ? nullptr : comment.c_str());
         if (result != (expected ? 1 : 0)) Fail("add result");

@@ -18,7 +18,7 @@ enum BookStatus : int {
 inline constexpr uint8_t kFormatByte = 0x02;
 inline constexpr uint16_t kFileIdMask = 0x0FFF;
 inline constexpr uint16_t kFileGroupBit = 0x8000;
-// The longest file a book can need: the header and 4095 of the longest
+// The longest file a book can need: the header and OVEL_MAX_ENTRIES of the longest
 // records.  Bytes past it cannot belong to the book.
 inline constexpr uint32_t kMaxBookFileSize =
     3 + kMaxEntries * (2 + (1 + kMaxStringLength) + (1 + 2 * kMaxMembers) + (1 + kMaxStringLength));
