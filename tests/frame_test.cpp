@@ -310,6 +310,38 @@ TEST_F(FrameTest, FailedInitializationStaysCounted) {
   EXPECT_FALSE(ProcessContextExists());
 }
 
+// The lock file keeps the count of saves in its first eight bytes, least
+// significant first, whichever system wrote it; a new, empty lock file
+// counts none.
+TEST_F(FrameTest, LockFileKeepsTheSaveCountLeastSignificantByteFirst) {
+  ScratchDir dir;
+  const std::string directory = dir.path() + kSep;
+  const std::string lockFile = directory + "ADDRBOOK.LCK";
+  BookLock lock;
+  ASSERT_TRUE(PlatformLock(directory.c_str(), lockFile.c_str(), dir.BookFile().c_str(),
+                           LockMode::kExclusive, true, &lock));
+  uint64_t count = 1;
+  EXPECT_TRUE(PlatformReadLockCount(lock, &count));
+  EXPECT_EQ(count, 0u);
+  const struct {
+    uint64_t count;
+    Bytes bytes;
+  } kCases[] = {
+      {2, {2, 0, 0, 0, 0, 0, 0, 0}},
+      {0x0102030405060708, {8, 7, 6, 5, 4, 3, 2, 1}},
+      {0xFFFFFFFFFFFFFFFF, {255, 255, 255, 255, 255, 255, 255, 255}},
+      {0, {0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& c : kCases) {
+    ASSERT_TRUE(PlatformWriteLockCount(lock, c.count));
+    EXPECT_EQ(ReadBytes(lockFile), c.bytes) << c.count;
+    count = ~c.count;
+    EXPECT_TRUE(PlatformReadLockCount(lock, &count));
+    EXPECT_EQ(count, c.count);
+  }
+  PlatformUnlock(&lock);
+}
+
 #if defined(_WIN32)
 // Directory names in a double-byte code page (932, Japanese): run with
 // OVEL_CODE_PAGE=932 and a locale that makes it the ANSI code page.

@@ -1,7 +1,7 @@
 /* Writes the table by which the POSIX build orders 8-bit keys exactly as
  * lstrcmpiA does on a Western (code page 1252) Windows system.  Run under
  * Wine by scripts/make-sort-weights.sh; the output is
- * frame/sort_weights_1252.inc.
+ * frame/platform/sort_weights_1252.inc.
  *
  * lstrcmpiA orders strings as their sort keys (LCMapStringA with
  * LCMAP_SORTKEY | NORM_IGNORECASE) compare byte by byte.  A key is, level

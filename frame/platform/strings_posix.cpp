@@ -1,8 +1,10 @@
-// The POSIX build's case-insensitive order of 8-bit keys: exactly that of
-// lstrcmpiA on a Western (code page 1252) Windows system, so that a book
-// sorts alike on both.  The weights come from the real function (see
-// scripts/make-sort-weights.sh); they are composed as Windows composes a
-// sort key, level by level, without building the key.
+// POSIX: comparing strings.  The case-insensitive order of 8-bit keys is
+// exactly that of lstrcmpiA on a Western (code page 1252) Windows system,
+// so that a book sorts alike on both.  The weights come from the real
+// function (see scripts/make-sort-weights.sh); they are composed as Windows
+// composes a sort key, level by level, without building the key.
+#include <string.h>
+
 #include <cstdint>
 
 #include "frame/platform.h"
@@ -19,7 +21,7 @@ struct SortWeights {
 };
 
 constexpr SortWeights kWeights[256] = {
-#include "frame/sort_weights_1252.inc"
+#include "frame/platform/sort_weights_1252.inc"
 };
 
 enum Level { kPrimary, kDiacritic, kCase };
@@ -111,5 +113,7 @@ int PlatformCompareNoCase(const char* a, const char* b) {
   if (int order = CompareSecondary(x, y, kCase)) return order;
   return CompareSpecial(x, y);
 }
+
+bool PlatformEqual(const char* a, const char* b) { return strcmp(a, b) == 0; }
 
 }  // namespace ovel
