@@ -6,15 +6,7 @@
 # Usage: deb_test.sh BUILD_DIR SOURCE_DIR
 build="$1"
 source="$2"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # check DESCRIPTION -- command...
-  what="$1"; shift 2
-  if "$@" > "$work/out" 2>&1; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $what"; cat "$work/out"; fi
-}
+. "$(dirname "$0")/test_helpers.sh"
 command -v dpkg > /dev/null && command -v dpkg-shlibdeps > /dev/null ||
   { echo "dpkg and dpkg-dev are needed"; exit 77; }
 
@@ -33,8 +25,8 @@ check "addrbook's dependencies" -- sh -c "dpkg-deb -f \"\$0\" Depends | grep -q 
 check "the dependencies resolve" -- apt-get install --simulate -q $debs
 if command -v lintian > /dev/null; then
   lintian --tag-display-limit 0 $debs > "$work/lintian" 2>&1
-  if grep -q '^E:' "$work/lintian"; then failed=$((failed + 1)); echo "FAIL: lintian:"; cat "$work/lintian"
-  else passed=$((passed + 1)); grep '^W:' "$work/lintian"; fi
+  if grep -q '^E:' "$work/lintian"; then fail "lintian:" "$work/lintian"
+  else pass; grep '^W:' "$work/lintian"; fi
 fi
 
 # A scratch root with its own dpkg database.  Maintainer scripts run
@@ -65,5 +57,4 @@ check "a consumer through pkg-config" -- sh -c "cc \"$source/tests/consumer/main
 check "dpkg purges the packages" -- dpkg_root --purge addrbook libovel-dev libovel1
 check "nothing is left but dpkg's own files" -- sh -c "test -z \"\$(find \"$root\" -mindepth 1 -not -path \"$root/var*\" -not -type d)\""
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

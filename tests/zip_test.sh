@@ -5,18 +5,7 @@
 # addrbook.exe under Wine.
 # Usage: zip_test.sh BUILD_DIR SOURCE_DIR CC [CLANG LLD_LINK LLVM_DLLTOOL]
 build="$1"; source="$2"; cc="$3"; clang="${4:-}"; lld_link="${5:-}"; dlltool="${6:-}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # check DESCRIPTION -- command...
-  what="$1"; shift 2
-  "$@" > "$work/out" 2>&1
-  status=$?
-  [ $status -eq 77 ] && { echo "Wine cannot run here: $what"; exit 77; }
-  if [ $status -eq 0 ]; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $what"; cat "$work/out"; fi
-}
+. "$(dirname "$0")/test_helpers.sh"
 run() { "$source/scripts/wine-run" "$@"; }
 
 check "cpack makes the bundle" -- cpack -B "$work/packages" --config "$build/CPackConfig.cmake"
@@ -54,5 +43,4 @@ check "addrbook.exe --version" -- sh -c "\"$source/scripts/wine-run\" \"$b/bin/a
 check "addrbook.exe on the club example" -- sh -c "\"$source/scripts/wine-run\" \"$b/bin/addrbook.exe\" \
   -d \"$source/examples/club\" expand Everyone --recursive --format csv | grep -q 'Ken Thompson,ken@unix.example'"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
