@@ -114,6 +114,44 @@ TEST(FormatCsv, FilesGiveRows) {
        "row",
        {"2|Ann Lee|ann@x.org|by hand|"}},
       {"No Header,nohead@x.org,first line\n", "", "row", {"1|No Header|nohead@x.org|first line|"}},
+      {"name, address, comment\nAnn Lee, ann@x.org, spaces after commas\n",
+       "",
+       "row",
+       {"2|Ann Lee|ann@x.org|spaces after commas|"}},
+      // Headers of other programs and languages: Google's old CSV,
+      // Thunderbird's, Outlook's in French, Spanish, Italian, Dutch and
+      // Portuguese.
+      {"Name,Given Name,Additional Name,Family Name,E-mail 1 - Value\nOlga Old,Olga,,Old,o@x.org\n",
+       "",
+       "row",
+       {"2|Olga Old|o@x.org||"}},
+      {"First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Notes\n"
+       "Tina,Bird,Tina Bird,,t@x.org,,tb\n",
+       "",
+       "row",
+       {"2|Tina Bird|t@x.org|tb|"}},
+      {"Vorname,Nachname,Anzeigename,Prim\xC3\xA4re E-Mail-Adresse,Notizen\nTina,Vogel,Tina Vogel,"
+       "t@x.de,\n",
+       "",
+       "row",
+       {"2|Tina Vogel|t@x.de||"}},
+      {"Pr\xC3\xA9nom;Nom;Adresse de messagerie\nA;B;fr@x.org\n", "", "row", {"2|A B|fr@x.org||"}},
+      {"Nombre;Apellidos;Direcci\xC3\xB3n de correo electr\xC3\xB3nico\nA;B;es@x.org\n",
+       "",
+       "row",
+       {"2|A B|es@x.org||"}},
+      {"Nome;Cognome;Indirizzo posta elettronica;Note\nA;B;it@x.org;n\n",
+       "",
+       "row",
+       {"2|A B|it@x.org|n|"}},
+      {"Voornaam;Achternaam;E-mailadres;Notities\nA;B;nl@x.org;n\n",
+       "",
+       "row",
+       {"2|A B|nl@x.org|n|"}},
+      {"Nome;Apelido;Endere\xC3\xA7o de correio electr\xC3\xB3nico;Notas\nA;B;pt@x.org;n\n",
+       "",
+       "row",
+       {"2|A B|pt@x.org|n|"}},
       // The tool's own CSV: fields exact, the guard taken off, a "%", a group.
       {"index,name,address,comment,group,members,surname\r\n"
        "0,\"  Spaced  Name\",s@x.org,'=SUM(A1),0,,Name\r\n"
@@ -220,12 +258,28 @@ TEST(FormatRoundTrip, EveryWriterThenReaderGivesTheEntries) {
     want.push_back((e.group ? e.name : StoredName(e)) + "|" + e.address + "|" + e.comment +
                    (e.group ? "|group" : "|"));
   }
+  // Each export, with and without the CSV formula guard, and each listing.
+  struct Written {
+    std::string format, text;
+    bool guard;  // read as written: with the formula guard or without
+  };
+  std::vector<Written> files;
   for (const Format* format : Formats()) {
-    SCOPED_TRACE(format->name);
-    std::string written = format->write({entries, groups}, {Encoding::kUtf8, true});
+    for (bool guard : {true, false}) {
+      files.push_back(
+          {format->name, format->write({entries, groups}, {Encoding::kUtf8, guard}), guard});
+    }
+    OutputOptions listed;
+    listed.encoding = Encoding::kUtf8;
+    if (format->list) files.push_back({format->name, format->list(entries, listed), true});
+  }
+  for (const auto& [name, written, guard] : files) {
+    SCOPED_TRACE(name + (guard ? "" : " without the formula guard"));
+    ReadOptions options;
+    options.formulaGuard = guard;
     ImportText text;
     std::string error;
-    ASSERT_TRUE(ReadImport(written, {}, &text, &error)) << error;
+    ASSERT_TRUE(ReadImport(written, options, &text, &error)) << error;
     std::vector<std::string> got;
     for (const ImportRow& row : text.rows) {
       EXPECT_EQ(row.refused, "");

@@ -13,8 +13,14 @@
 
 namespace addrbook {
 
-std::string FailureCause() {
+namespace {
+
+// The cause the system's last-error value names: this library's own causes
+// in the tool's words, any other in the system's.
+
 #if defined(_WIN32)
+
+std::string SystemCause() {
   DWORD error = GetLastError();
   switch (error) {
     case ERROR_FILE_CORRUPT:
@@ -31,8 +37,12 @@ std::string FailureCause() {
          (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.')) {
     text[--length] = '\0';
   }
-  std::string cause = length ? text : "error " + std::to_string(error);
+  return length ? text : "error " + std::to_string(error);
+}
+
 #else
+
+std::string SystemCause() {
   int error = errno;
   switch (error) {
     case EBADMSG:
@@ -48,8 +58,15 @@ std::string FailureCause() {
     case ELOOP:
       return "ADDRBOOK.LCK is a symbolic link, or the book's links loop";
   }
-  std::string cause = std::strerror(error);
+  return std::strerror(error);
+}
+
 #endif
+
+}  // namespace
+
+std::string FailureCause() {
+  std::string cause = SystemCause();
   // Inside a sentence: "permission denied", "no space left on device".
   if (cause.size() > 1 && cause[0] >= 'A' && cause[0] <= 'Z' && cause[1] >= 'a' && cause[1] <= 'z')
     cause[0] = static_cast<char>(cause[0] - 'A' + 'a');

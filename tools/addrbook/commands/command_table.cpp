@@ -1,5 +1,7 @@
 // The table of commands: each command's name, help, options and runner,
 // declared once.  The order is the order help lists them in.
+#include <CLI/CLI.hpp>
+
 #include "commands/commands.h"
 
 namespace addrbook {

@@ -4,13 +4,16 @@
 // it names.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "commands/book_access.h"
 #include "commands/command_support.h"
+
+namespace CLI {
+class App;
+}
 
 namespace addrbook {
 
