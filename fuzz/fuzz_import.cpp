@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The tool's own CSV of these entries reads back to the same entries.
   std::vector<GroupMembers> noGroups;
-  std::string csv = kCsvFormat.write({entries, noGroups}, {Encoding::kUtf8, true});
+  std::string csv = FormatNamed("csv")->write({entries, noGroups}, {Encoding::kUtf8, true});
   ImportText again;
   if (!ReadImport(csv, options, &again, &error)) ovel_fuzz::Fail("the tool's CSV is refused");
   if (again.rows.size() != entries.size()) ovel_fuzz::Fail("the CSV round trip lost rows");

@@ -136,7 +136,7 @@ TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
       {R"({"entries":{"name":"x"}})", false, 0, 0},
   };
   for (const auto& c : cases) {
-    ReadResult read = kJsonFormat.read(c.text, {});
+    ReadResult read = FormatNamed("json")->read(c.text, {});
     const std::vector<ImportRow>& rows = read.rows;
     EXPECT_EQ(read.error.empty(), c.read) << c.text.substr(0, 60);
     size_t refused = static_cast<size_t>(std::count_if(
@@ -145,7 +145,7 @@ TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
     EXPECT_EQ(refused, c.refused) << c.text.substr(0, 60);
   }
   // Malformed JSON is refused with its line.
-  ReadResult read = kJsonFormat.read("[{\"name\": \"a\",\n \"address\": x}]", {});
+  ReadResult read = FormatNamed("json")->read("[{\"name\": \"a\",\n \"address\": x}]", {});
   EXPECT_NE(read.error.find("line 2"), std::string::npos) << read.error;
 }
 

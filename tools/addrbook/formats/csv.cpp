@@ -205,6 +205,7 @@ std::string ListCsv(const std::vector<Entry>& entries, const OutputOptions& opti
 
 }  // namespace
 
-const Format kCsvFormat = {"csv", "row", nullptr, ReadCsv, WriteCsv, ListCsv};
+// The row of the table of formats (formats.cpp).
+extern const Format kCsvFormat = {"csv", "row", nullptr, ReadCsv, WriteCsv, ListCsv};
 
 }  // namespace addrbook

@@ -1,6 +1,7 @@
 // One interface for every file format the tool reads and writes: a row of
 // the table of formats (formats.cpp) names it, tells its text apart,
-// reads it and writes it.  A format is one file and one row of the table.
+// reads it and writes it.  A format is one file, which defines its row,
+// and that row's place in the table.
 #pragma once
 
 #include <optional>
@@ -71,9 +72,6 @@ struct Format {
   // has no such listing.
   std::string (*list)(const std::vector<Entry>& entries, const OutputOptions& options);
 };
-
-// Each format's row, in its own file.
-extern const Format kCsvFormat, kJsonFormat, kVcardFormat, kLdifFormat, kMuttFormat;
 
 // The formats, in the order --format lists them.
 const std::vector<const Format*>& Formats();

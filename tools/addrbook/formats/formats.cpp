@@ -3,6 +3,9 @@
 
 namespace addrbook {
 
+// Each format's row, defined in the format's own file.
+extern const Format kCsvFormat, kJsonFormat, kVcardFormat, kLdifFormat, kMuttFormat;
+
 const std::vector<const Format*>& Formats() {
   static const std::vector<const Format*> kFormats = {&kVcardFormat, &kCsvFormat, &kJsonFormat,
                                                       &kLdifFormat, &kMuttFormat};

@@ -171,6 +171,7 @@ std::string ListJson(const std::vector<Entry>& entries, const OutputOptions& opt
 
 }  // namespace
 
-const Format kJsonFormat = {"json", "entry", IsJson, ReadJson, WriteJson, ListJson};
+// The row of the table of formats (formats.cpp).
+extern const Format kJsonFormat = {"json", "entry", IsJson, ReadJson, WriteJson, ListJson};
 
 }  // namespace addrbook

@@ -200,6 +200,7 @@ std::string WriteLdif(const WholeBook& book, const WriteOptions& options) {
 
 }  // namespace
 
-const Format kLdifFormat = {"ldif", "record", IsLdifText, ReadLdif, WriteLdif, nullptr};
+// The row of the table of formats (formats.cpp).
+extern const Format kLdifFormat = {"ldif", "record", IsLdifText, ReadLdif, WriteLdif, nullptr};
 
 }  // namespace addrbook

@@ -224,6 +224,7 @@ std::string WriteMutt(const WholeBook& book, const WriteOptions& options) {
 
 }  // namespace
 
-const Format kMuttFormat = {"mutt", "alias", IsMuttAliasText, ReadMutt, WriteMutt, nullptr};
+// The row of the table of formats (formats.cpp).
+extern const Format kMuttFormat = {"mutt", "alias", IsMuttAliasText, ReadMutt, WriteMutt, nullptr};
 
 }  // namespace addrbook

@@ -155,6 +155,7 @@ std::string WriteVcard(const WholeBook& book, const WriteOptions& options) {
 
 }  // namespace
 
-const Format kVcardFormat = {"vcard", "card", IsVcardText, ReadVcard, WriteVcard, nullptr};
+// The row of the table of formats (formats.cpp).
+extern const Format kVcardFormat = {"vcard", "card", IsVcardText, ReadVcard, WriteVcard, nullptr};
 
 }  // namespace addrbook
