@@ -11,11 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "entry_rules.h"
+#include "formats/entry_rules.h"
+#include "formats/import.h"
 #include "fuzz_support.h"
-#include "import.h"
-#include "output.h"
-#include "text_encoding.h"
+#include "text/encoding.h"
 
 using namespace addrbook;
 
@@ -91,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   // The tool's own CSV of these entries reads back to the same entries.
-  std::string csv = ExportCsv(entries, {}, Encoding::kUtf8);
+  std::vector<GroupMembers> noGroups;
+  std::string csv = FormatNamed("csv")->write({entries, noGroups}, {Encoding::kUtf8, true});
   ImportText again;
   if (!ReadImport(csv, options, &again, &error)) ovel_fuzz::Fail("the tool's CSV is refused");
   if (again.rows.size() != entries.size()) ovel_fuzz::Fail("the CSV round trip lost rows");

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "output.h"
+#include "text/escaping.h"
+#include "text/table.h"
 
 using namespace addrbook;
 

@@ -3,11 +3,12 @@
 
 #include <algorithm>
 
-#include "csv.h"
-#include "import.h"
-#include "output.h"
-#include "text_encoding.h"
-#include "vcard.h"
+#include "formats/csv_fields.h"
+#include "formats/format.h"
+#include "formats/format_support.h"
+#include "formats/vcard_lines.h"
+#include "text/encoding.h"
+#include "text/escaping.h"
 
 using namespace addrbook;
 
@@ -135,19 +136,17 @@ TEST(Json, FieldsOfAnyTypeAndAnyDepthAreReadOrRefused) {
       {R"({"entries":{"name":"x"}})", false, 0, 0},
   };
   for (const auto& c : cases) {
-    std::vector<addrbook::ImportRow> rows;
-    std::string error;
-    EXPECT_EQ(addrbook::ReadJsonRows(c.text, &rows, &error), c.read) << c.text.substr(0, 60);
+    ReadResult read = FormatNamed("json")->read(c.text, {});
+    const std::vector<ImportRow>& rows = read.rows;
+    EXPECT_EQ(read.error.empty(), c.read) << c.text.substr(0, 60);
     size_t refused = static_cast<size_t>(std::count_if(
         rows.begin(), rows.end(), [](auto& r) { return r.group || !r.refused.empty(); }));
     EXPECT_EQ(rows.size() - refused, c.rows) << c.text.substr(0, 60);
     EXPECT_EQ(refused, c.refused) << c.text.substr(0, 60);
   }
   // Malformed JSON is refused with its line.
-  std::vector<addrbook::ImportRow> rows;
-  std::string error;
-  EXPECT_FALSE(addrbook::ReadJsonRows("[{\"name\": \"a\",\n \"address\": x}]", &rows, &error));
-  EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+  ReadResult read = FormatNamed("json")->read("[{\"name\": \"a\",\n \"address\": x}]", {});
+  EXPECT_NE(read.error.find("line 2"), std::string::npos) << read.error;
 }
 
 // What could drive a terminal is escaped; everything else passes as it is.

@@ -1,0 +1,95 @@
+// The tool's commands: each declared once, in the table of commands
+// (command_table.cpp), with its options and the function that runs it.
+// main.cpp reads the command line through the table and runs the command
+// it names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/book_access.h"
+#include "commands/command_support.h"
+
+namespace CLI {
+class App;
+}
+
+namespace addrbook {
+
+struct Confirmation {
+  bool yes = false;      // do not ask
+  std::string expected;  // refuse unless the entry is named so
+};
+
+struct EntryChange {
+  std::optional<std::string> name, address, comment;
+};
+
+struct ImportSettings {
+  std::optional<Encoding> input;  // of the file; else by its byte order mark or its bytes
+  std::string columns;            // --columns
+  bool dryRun = false;
+  bool allowDuplicates = false;
+  bool formulaGuard = true;  // CSV of this tool: a leading ' is its formula guard
+};
+
+// What the command line gives the commands; an option that several
+// commands take is one field.
+struct Arguments {
+  std::string format = "table";  // list, find, expand
+  bool groups = false;           // list, delete
+  std::string name, address, comment;
+  std::vector<int> indexes;        // delete
+  std::vector<std::string> names;  // delete --name
+  Confirmation confirmation;       // delete, edit
+  std::string text;                // find, mutt-query
+  EntryChoice choice;              // show, edit
+  EntryChange change;              // edit
+  bool recursive = false;          // expand
+  std::string group;               // expand
+  std::string exportFormat;        // export
+  bool noFormulaGuard = false;     // export, import
+  std::string importPath, inputEncoding;
+  ImportSettings import;
+};
+
+struct Command {
+  const char* name;
+  const char* help;
+  bool forPrograms;  // answers another program (a mail client), not a person
+  // Adds the command's options and arguments, bound to `arguments`.
+  void (*declare)(CLI::App* command, Arguments& arguments);
+  // A misuse found before the book is opened, or "".
+  std::string (*misuse)(const Arguments& arguments);
+  int (*run)(BookAccess& book, const Settings& settings, const Arguments& arguments);
+};
+
+// The commands, in the order help lists them.
+const std::vector<Command>& Commands();
+
+// Read commands.
+int ListBook(BookAccess& book, const Settings& settings, bool groups, const std::string& format);
+int FindEntries(BookAccess& book, const Settings& settings, const std::string& text,
+                const std::string& format);
+int AnswerMuttQuery(BookAccess& book, const Settings& settings, const std::string& text);
+int ShowEntry(BookAccess& book, const Settings& settings, const EntryChoice& choice);
+int ExpandGroup(BookAccess& book, const Settings& settings, const std::string& group,
+                bool recursive, const std::string& format);
+
+// Change commands.
+int AddEntry(BookAccess& book, const Settings& settings, const std::string& name,
+             const std::string& address, const std::string& comment);
+int DeleteEntries(BookAccess& book, const Settings& settings, const std::vector<int>& indexes,
+                  const std::vector<std::string>& names, bool groups,
+                  const Confirmation& confirmation);
+int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& choice,
+              const EntryChange& change, const Confirmation& confirmation);
+
+// Export and import.
+int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
+               bool formulaGuard);
+int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
+               const ImportSettings& options);
+
+}  // namespace addrbook

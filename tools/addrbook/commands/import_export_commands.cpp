@@ -1,0 +1,195 @@
+// addrbook export: the whole book in a format of the table of formats.
+// addrbook import: every card or row of a file added in one save, or
+// reported with its line and the reason.
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <tuple>
+
+#include "commands/commands.h"
+#include "formats/entry_rules.h"
+#include "formats/import.h"
+#include "text/platform_text.h"
+
+namespace addrbook {
+namespace {
+
+// The direct members of every group, as indexes of `entries`.
+std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+  std::map<std::tuple<bool, std::string, std::string>, int> byKey;
+  for (const Entry& e : entries) {
+    byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
+  }
+  std::vector<GroupMembers> groups;
+  for (const Entry& e : entries) {
+    if (!e.group) continue;
+    GroupMembers g{e.index, {}};
+    for (const Entry& m : book.Members(e.name, false)) {
+      auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
+      g.members.push_back(found == byKey.end() ? -1 : found->second);
+    }
+    groups.push_back(g);
+  }
+  return groups;
+}
+
+std::string Counted(size_t n, const std::string& unit) {
+  std::string plural = unit == "entry" ? "entries" : unit == "alias" ? "aliases" : unit + "s";
+  return std::to_string(n) + " " + (n == 1 ? unit : plural);
+}
+
+// Redraws the progress bar in place, as wide as the terminal allows.
+void DrawProgress(size_t done, size_t total) {
+  std::string count = " " + std::to_string(done) + "/" + std::to_string(total);
+  int room = TerminalColumns() - 12 - static_cast<int>(count.size()) - 1;
+  size_t width = static_cast<size_t>(std::max(0, std::min(40, room)));
+  size_t filled = done * width / total;
+  std::cerr << "\r\x1b[K";
+  if (width > 0) {
+    std::cerr << "importing [" << std::string(filled, '#') << std::string(width - filled, ' ')
+              << "]";
+  }
+  std::cerr << count << std::flush;
+}
+
+// What an import makes of the rows of a file.
+struct Tally {
+  std::vector<BookEntry> accepted;  // in book text, with their lines
+  std::vector<int> lines;
+  size_t refused = 0, duplicates = 0, groups = 0;
+};
+
+// Sorts the rows of a file into those the book takes and those it does
+// not, each refusal reported with its line (`where` names the file).
+Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Settings& settings,
+             const ImportSettings& options, const std::string& where) {
+  OutputOptions shown = Shown(settings);
+  // What the book holds already, by name (as it shows) and address.
+  std::set<std::pair<std::string, std::string>> held;
+  for (const Entry& e : entries) {
+    if (!e.group) held.insert({e.name, e.address});
+  }
+  Tally tally;
+  const size_t total = file.rows.size();
+  for (size_t r = 0; r < total; ++r) {
+    const ImportRow& row = file.rows[r];
+    size_t count = entries.size() + tally.accepted.size();
+    std::string why;
+    std::optional<BookEntry> entry;
+    if (!row.group) entry = BookEntryOf(row, settings.encoding, count, &why);
+    if (row.group) {
+      ++tally.groups;
+      std::cerr << where << row.line << ": " << ShownUtf8(row.name, shown)
+                << " is a group; groups cannot be imported\n";
+    } else if (count >= kMaxEntries && row.refused.empty()) {
+      // The same refusal for every row left: said once.
+      tally.refused += total - r;
+      std::cerr << where << row.line << ": " << kBookFull << "; " << Counted(total - r, file.unit)
+                << " from here on not added\n";
+      break;
+    } else if (!why.empty()) {
+      ++tally.refused;
+      std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
+    } else if (!options.allowDuplicates && held.count({DisplayName(entry->name), entry->address})) {
+      ++tally.duplicates;
+    } else {
+      tally.accepted.push_back(*entry);
+      tally.lines.push_back(row.line);
+      held.insert({DisplayName(entry->name), entry->address});
+      std::string name = ShownText(DisplayName(entry->name), shown);
+      if (!row.shortened.empty()) {
+        std::cerr << where << row.line << ": " << name << ": " << row.shortened
+                  << " left out to fit the book's " << kMaxName << " characters\n";
+      }
+      if (options.dryRun) {
+        std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
+      }
+    }
+  }
+  return tally;
+}
+
+// Adds the accepted entries from the last: the book puts a new entry
+// before those of the same name, so the file's order is kept among them,
+// as an export of the book gives it.  A failure of the library would
+// repeat for every row: the import stops (reported) and adds nothing.
+bool AddAll(BookAccess& book, const Tally& tally, bool progress) {
+  size_t count = tally.accepted.size();
+  for (size_t done = 1; done <= count; ++done) {
+    const BookEntry& entry = tally.accepted[count - done];
+    if (!OvelAddItem(book.client(), entry.name.c_str(), entry.address.c_str(),
+                     entry.comment.c_str())) {
+      std::string cause = FailureCause();
+      if (progress) std::cerr << "\n";
+      book.Fail("nothing was imported: line " + std::to_string(tally.lines[count - done]) +
+                " could not be added: " + cause);
+      return false;
+    }
+    if (progress && (done % 25 == 0 || done == count)) DrawProgress(done, count);
+  }
+  if (progress) std::cerr << "\n";
+  return true;
+}
+
+// The file's bytes; false when it cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes) {
+  std::stringstream read;
+  if (path == "-") {
+    read << std::cin.rdbuf();
+  } else {
+    std::ifstream in(FilePath(path), std::ios::binary);
+    if (!in) return false;
+    read << in.rdbuf();
+  }
+  *bytes = read.str();
+  return true;
+}
+
+}  // namespace
+
+int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
+               bool formulaGuard) {
+  auto entries = book.Entries(true);
+  if (!entries) return 1;
+  std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+  if (const Format* writer = FormatNamed(format)) {
+    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard});
+  }
+  return 0;
+}
+
+int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
+               const ImportSettings& options) {
+  std::string bytes, error;
+  if (!ReadBytes(path, &bytes)) return book.Fail("cannot read " + ArgumentText(settings, path));
+  ImportText file;
+  if (!ReadImport(bytes, {options.input, options.columns, options.formulaGuard}, &file, &error))
+    return book.Fail(ArgumentText(settings, path) + ": " + error);
+  const std::string where = ShownUtf8(ArgumentText(settings, path), Shown(settings)) + ":";
+  // Every row goes in within one transaction, saved once at the end; the
+  // book is locked meanwhile, so the rows are checked against it as it is.
+  Transaction changes(book.client(), !options.dryRun);
+  if (!changes.Begin()) return book.FailCall("the book cannot be changed");
+  std::vector<Entry> entries;
+  ViewHandle view = book.Walk(true, &entries);
+  if (!view) return book.Fail("nothing was imported");
+  OvelFreeView(view);
+  Tally tally = Sorted(file, entries, settings, options, where);
+  bool progress = IsTerminal(stderr) && file.rows.size() >= 1000 && !options.dryRun;
+  if (!options.dryRun && !AddAll(book, tally, progress)) return 1;
+  if (!changes.Commit()) {
+    return book.FailCall("nothing was imported: the book could not be saved");
+  }
+  std::cout << (options.dryRun ? "would import " : "imported ") << tally.accepted.size() << " of "
+            << Counted(file.rows.size(), file.unit);
+  if (tally.duplicates) std::cout << "; " << tally.duplicates << " already in the book, skipped";
+  if (tally.groups) std::cout << "; " << Counted(tally.groups, "group") << " left out";
+  if (tally.refused) std::cout << "; " << tally.refused << " refused (said above)";
+  std::cout << "\n";
+  return tally.refused ? 1 : 0;
+}
+
+}  // namespace addrbook

@@ -1,0 +1,161 @@
+// vCard: written as 4.0, read as phones and mail programs write it: 2.1
+// (quoted-printable values in a CHARSET, PREF), 3.0 (TYPE=pref) and 4.0
+// (PREF=1); folded lines, grouped properties (item1.EMAIL), base64 photos
+// skipped.
+#include <cstdint>
+#include <cstdio>
+#include <map>
+
+#include "formats/format.h"
+#include "formats/format_support.h"
+#include "formats/vcard_lines.h"
+
+namespace addrbook {
+namespace {
+
+// What a card has given so far.
+struct CardState {
+  ImportRow row;
+  NameParts name;
+  std::string email, phone, postal;
+  int emailRank = 102, phoneRank = 102;  // the preference of the one kept
+};
+
+ImportRow Finished(CardState& card) {
+  ImportRow& row = card.row;
+  if (!row.group) SetName(card.name, &row);
+  if (row.group) row.name = Trimmed(card.name.formatted);
+  row.address = !card.email.empty() ? card.email : !card.phone.empty() ? card.phone : card.postal;
+  return row;
+}
+
+// What one property of a card gives.
+void Take(const Property& p, CardState* card) {
+  if (p.name == "FN") {
+    card->name.formatted = Trimmed(Text(p.value));
+  } else if (p.name == "N") {
+    std::vector<std::string> parts = Components(p.value);
+    parts.resize(5);
+    card->name.family = parts[0];
+    card->name.given = parts[1];
+    card->name.middle = parts[2];
+    card->name.prefix = parts[3];
+    card->name.suffix = parts[4];
+  } else if (p.name == "EMAIL" && Preference(p.params) < card->emailRank &&
+             !Trimmed(p.value).empty()) {
+    card->email = Trimmed(Text(p.value));  // the first of the most preferred
+    card->emailRank = Preference(p.params);
+  } else if (p.name == "TEL" && Preference(p.params) < card->phoneRank &&
+             !Trimmed(p.value).empty()) {
+    card->phone = Trimmed(Text(p.value));
+    card->phoneRank = Preference(p.params);
+    if (card->phone.compare(0, 4, "tel:") == 0) card->phone = card->phone.substr(4);
+  } else if (p.name == "ADR" && card->postal.empty()) {
+    // Every part that is there, joined.
+    for (const std::string& part : Components(p.value)) {
+      if (Trimmed(part).empty()) continue;
+      if (!card->postal.empty()) card->postal += ", ";
+      card->postal += Trimmed(part);
+    }
+  } else if (p.name == "NOTE") {
+    card->row.comment = Text(p.value);
+  } else if ((p.name == "KIND" || p.name == "X-ADDRESSBOOKSERVER-KIND") &&
+             Lower(p.value) == "group") {
+    card->row.group = true;
+  }
+}
+
+bool IsVcardText(const std::string& text) {
+  size_t start = text.find_first_not_of(" \t\r\n");
+  return start != std::string::npos && Lower(text.substr(start, 11)) == "begin:vcard";
+}
+
+ReadResult ReadVcard(const std::string& text, const ReadOptions&) {
+  ReadResult result;
+  std::vector<ImportRow>* rows = &result.rows;
+  bool inCard = false;
+  CardState card;
+  auto unfinished = [&] {
+    ImportRow row = Finished(card);
+    row.refused = "the card has no END:VCARD (is the file cut short?)";
+    rows->push_back(row);
+  };
+  for (const Property& p : Properties(text)) {
+    if (p.name == "BEGIN" && Lower(p.value) == "vcard") {
+      if (inCard) unfinished();
+      inCard = true;
+      card = CardState();
+      card.row.line = p.line;
+      continue;
+    }
+    if (!inCard) continue;
+    if (p.name == "END") {
+      inCard = false;
+      rows->push_back(Finished(card));
+    } else {
+      Take(p, &card);
+    }
+  }
+  if (inCard) unfinished();
+  return result;
+}
+
+uint64_t Fnv1a(const std::string& text, uint64_t hash) {
+  for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+// A URI that names an entry by what it holds (a plain entry's name and
+// address, a group's name and comment), so that it stays the same across
+// changes to other entries; `repeat` tells apart entries that hold the
+// same.
+std::string Uid(const Entry& e, int repeat) {
+  std::string content =
+      e.group ? "group\n" + e.name + '\n' + e.comment : "entry\n" + e.name + '\n' + e.address;
+  if (repeat > 0) content += '\n' + std::to_string(repeat);
+  uint64_t high = Fnv1a(content, 1469598103934665603ull);
+  uint64_t low = Fnv1a(content, high ^ 0x9E3779B97F4A7C15ull);
+  char text[64];
+  std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-4%03x-8%03x-%012llx",
+                static_cast<unsigned>(high >> 32), static_cast<unsigned>(high >> 16) & 0xFFFF,
+                static_cast<unsigned>(high) & 0xFFF, static_cast<unsigned>(low >> 48) & 0xFFF,
+                static_cast<unsigned long long>(low) & 0xFFFFFFFFFFFFull);
+  return text;
+}
+
+// The UID of every entry, in order.
+std::vector<std::string> Uids(const std::vector<Entry>& entries) {
+  std::map<std::string, int> seen;
+  std::vector<std::string> uids;
+  for (const Entry& e : entries) {
+    std::string key = (e.group ? "g" : "e") + e.name + '\n' + (e.group ? e.comment : e.address);
+    uids.push_back(Uid(e, seen[key]++));
+  }
+  return uids;
+}
+
+std::string WriteVcard(const WholeBook& book, const WriteOptions& options) {
+  std::string out;
+  std::vector<std::string> uids = Uids(book.entries);
+  auto utf8 = [&](const std::string& text) { return ToUtf8(text, options.encoding); };
+  for (const Entry& e : book.entries) {
+    Card card;
+    card.uid = uids[static_cast<size_t>(&e - book.entries.data())];
+    card.group = e.group;
+    card.fullName = utf8(e.name);
+    card.familyName = utf8(Surname(e));
+    card.givenName = utf8(GivenNames(e));
+    if (!e.group) card.address = utf8(e.address);
+    card.note = utf8(e.comment);
+    for (int m : book.MembersOf(e)) card.members.push_back(uids[static_cast<size_t>(m)]);
+    out += VcardText(card);
+  }
+  return out;
+}
+
+}  // namespace
+
+// The row of the table of formats (formats.cpp).
+extern const Format kVcardFormat = {"vcard", "card", IsVcardText, ReadVcard, WriteVcard, nullptr};
+
+}  // namespace addrbook

@@ -1,0 +1,55 @@
+// vCard's content lines: writing a card of vCard 4.0 (RFC 6350), and
+// reading the properties of any version, 2.1 to 4.0.  The vCard format
+// (vcard.cpp) reads and writes through these.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace addrbook {
+
+struct Card {
+  std::string uid;  // a URI
+  bool group;
+  std::string fullName;  // UTF-8
+  std::string familyName;
+  std::string givenName;
+  std::string address;  // EMAIL, TEL, or else the street of an ADR
+  std::string note;
+  std::vector<std::string> members;  // member UIDs, for a group
+};
+
+// Escapes a property value (backslash, comma, semicolon, newline) and
+// leaves out control characters other than tab.
+std::string VcardEscape(const std::string& value);
+// Folds a content line at 75 octets without splitting a UTF-8 character;
+// the result ends in CRLF.
+std::string VcardFold(const std::string& line);
+// The property line (unfolded) that holds an address: EMAIL for an e-mail
+// address, TEL for a phone number, else ADR with the text as its street.
+std::string AddressProperty(const std::string& address);
+std::string VcardText(const Card& card);
+
+struct Property {
+  std::string name;  // upper case, without parameters or group prefix
+  std::string value;
+  int line;
+  std::string params;  // upper case, each after a ";"
+};
+
+// The properties of vCard text: content lines unfolded (a line beginning
+// with a space or tab goes on the one before; a quoted-printable line
+// ending in "=" goes on with the next), each split into its name and
+// value, the value decoded from the encoding and character set that its
+// parameters name.
+std::vector<Property> Properties(const std::string& text);
+// How much a property is preferred: 1 to 100 (PREF=1 in vCard 4.0; PREF
+// or TYPE=pref in 2.1 and 3.0 count as 1), 101 when it is not.
+int Preference(const std::string& params);
+// The components of a structured value split at `separator` (none when
+// it is 0), unescaped.
+std::vector<std::string> Components(const std::string& value, char separator = ';');
+// A text value, unescaped.
+std::string Text(const std::string& value);
+
+}  // namespace addrbook
