@@ -181,6 +181,11 @@ TEST(FormatJson, FilesGiveRows) {
         "4||||refused: not an entry (a name, address, comment and surname, each text)"}},
       {"[{\"name\": \"a\",\n \"address\": x}]", "", "", {"not valid JSON at line 2"}},
       {"{\"entries\": {\"name\": \"x\"}}", "", "", {"no list of entries"}},
+      // A number no double holds is refused, not thrown past the reader.
+      {"[{\"name\": \"Ann Lee\", \"address\": \"a@x.org\", \"n\": 1E400}]",
+       "",
+       "",
+       {"not valid JSON: number overflow"}},
   });
 }
 

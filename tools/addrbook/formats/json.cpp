@@ -87,6 +87,13 @@ const nlohmann::json* EntryList(const std::string& text, nlohmann::json* documen
     size_t at = what.find("parse error ");
     *error = "not valid JSON " + (at == std::string::npos ? what : what.substr(at + 12));
     return nullptr;
+  } catch (const nlohmann::json::exception& e) {
+    // A number too large for a double: "[json.exception.out_of_range.406]
+    // number overflow parsing '1E400'".
+    std::string what = e.what();
+    size_t at = what.find("] ");
+    *error = "not valid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
+    return nullptr;
   }
   const nlohmann::json* list = document;
   if (document->is_object()) {
