@@ -1,5 +1,6 @@
 // OvelTerminate: where a caller leaves the library.
 #include "access/view.h"
+#include "frame/allocator.h"
 #include "frame/call_errors.h"
 #include "frame/client.h"
 #include "ovel.h"
@@ -8,8 +9,33 @@
 
 using namespace ovel;
 
+namespace {
+
+// A Client inherited from the process this one was forked from: its Book,
+// lock and transaction are that process's.  This process frees its copy of
+// their memory and nothing else: no unlock, no save, no look at the file.
+void CloseInheritedClient(Client* client) {
+  // Blocks are freed only while the process is counted in; CloseClient
+  // counts it out again.
+  ProcessContextInit();
+  {
+    LockedBook locked(client);
+    if (Book* book = locked.book()) {
+      FreeViewsOfClient(client, book);
+      if (book->transaction == client) ForgetTransaction(book);
+    }
+  }
+  CloseClient(client);
+}
+
+}  // namespace
+
 extern "C" OVEL_EXPORT int OVELAPI OvelTerminate(Client* client) {
   CallErrors errors;
+  if (ClientIsInherited(client)) {
+    CloseInheritedClient(client);
+    return 1;
+  }
   if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
   {
     LockedBook locked(client);

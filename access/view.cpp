@@ -31,7 +31,8 @@ bool ProveView(ViewHandle view, ViewSnapshot* out) {
   LocalLock<View> record(handle);
   if (!record) return false;
   *out = {handle, record->client, record->includeGroups != 0, record->seenLoads};
-  return true;
+  // A view a forked child inherited is its parent's, as its Client is.
+  return ClientIsOpen(out->client);
 }
 
 bool Shows(const Entry* entry, bool includeGroups) { return includeGroups || !IsGroup(entry); }

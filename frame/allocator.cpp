@@ -31,6 +31,24 @@ LocalRef FindContext() {
   return 0;
 }
 
+// Drops the contexts of other processes: a forked child's copy of its
+// parent's, of no use to it.
+void DropOtherContexts() {
+  ProcessId self = PlatformCurrentProcess();
+  for (LocalRef handle = gContextChain; handle;) {
+    LocalRef next;
+    bool other;
+    {
+      LocalLock<ProcessContext> context(handle);
+      if (!context) return;
+      next = context->link.next;
+      other = context->process != self;
+    }
+    if (other) ChainRemove(&gContextChain, handle);
+    handle = next;
+  }
+}
+
 }  // namespace
 
 void ProcessContextInit() {
@@ -39,6 +57,7 @@ void ProcessContextInit() {
     ++context->useCount;
     return;
   }
+  DropOtherContexts();
   LocalRef handle = ChainPush(&gContextChain, sizeof(ProcessContext));
   if (!handle) return;
   LocalLock<ProcessContext> context(handle);

@@ -50,6 +50,7 @@ LocalRef OpenBook(const char* directory) {
       if (result) {
         LocalLock<Book> book(result);
         if (book->clientCount++ == 0) {
+          book->process = PlatformCurrentProcess();
           book->nextId = 1;
           book->lock = kNoLock;
           memcpy(book->path, path, strlen(path) + 1);

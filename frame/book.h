@@ -29,6 +29,9 @@ struct BookVersion {
 
 struct Book {
   ChainLink link;
+  // The process that made the record.  A forked child never shares it: the
+  // record's lock and transaction are its parent's.
+  ProcessId process;
   char path[kPathMax];  // absolute directory as its first caller spelt it, ending in a separator
   char key[kPathMax];   // the path as Books are shared by: upper case where names ignore case
   int32_t clientCount;
@@ -64,8 +67,8 @@ struct Book {
 
 extern RecordChain gBookChain;
 
-// The Book of a directory, shared with every Client already on it; 0 when
-// the path cannot be formed or there is no memory.
+// The Book of a directory, shared with every Client of this process already
+// on it; 0 when the path cannot be formed or there is no memory.
 LocalRef OpenBook(const char* directory);
 // Drops a Client from a Book, freeing the Book with its last Client.
 void CloseBook(LocalRef bookHandle);

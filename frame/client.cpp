@@ -24,14 +24,22 @@ void UnregisterClient(Client* client) {
   }
 }
 
-}  // namespace
-
-bool ClientIsOpen(const Client* client) {
+bool IsRegistered(const Client* client) {
   if (!client) return false;
   for (const Client* open = gOpenClients; open; open = open->nextLive) {
     if (open == client) return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool ClientIsOpen(const Client* client) {
+  return IsRegistered(client) && client->process == PlatformCurrentProcess();
+}
+
+bool ClientIsInherited(const Client* client) {
+  return IsRegistered(client) && client->process != PlatformCurrentProcess();
 }
 
 void CloseClient(Client* client) {
@@ -69,6 +77,7 @@ extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char
     return errors.Fail(0);
   }
   client->book = book;
+  client->process = PlatformCurrentProcess();
   RegisterClient(client);
   *clientOut = client;
   return 1;

@@ -7,7 +7,8 @@
 
 extern "C" {
 struct Client {
-  Client* nextLive;  // registry of open Clients
+  Client* nextLive;         // registry of open Clients
+  ovel::ProcessId process;  // the process that opened it
   ovel::LocalRef book;
   ovel::Book* bookAddress;  // the locked Book, during one exported call
   char comment[OVEL_MAX_TEXT + 1];
@@ -18,9 +19,14 @@ struct Client {
 
 namespace ovel {
 
-// True when `client` is a Client that OvelInitialize returned and
-// OvelTerminate has not closed.  Never reads through the pointer.
+// True when `client` is a Client that OvelInitialize returned in this
+// process and OvelTerminate has not closed.  Reads through the pointer only
+// once it is found among the open Clients.
 bool ClientIsOpen(const Client* client);
+// True when `client` is an open Client of the process this one was forked
+// from: a copy whose book, lock and transaction are that process's, which
+// this process may only free.
+bool ClientIsInherited(const Client* client);
 
 // Closes an open Client: detaches it from its Book (freeing the Book with
 // its last Client), frees it and counts the process out.

@@ -184,6 +184,9 @@ bool PlatformReadLockCount(const BookLock& lock, uint64_t* count);
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count);
 // Releases the lock and closes what it holds.
 void PlatformUnlock(BookLock* lock);
+// Drops a lock this process inherited from the one it was forked from,
+// never releasing it: the lock stays that process's.
+void PlatformForgetLock(BookLock* lock);
 
 // Blocks and local records alive now, for leak checks.
 long PlatformLiveBlocks();

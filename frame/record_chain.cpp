@@ -34,10 +34,11 @@ LocalRef ChainFindBySelf(RecordChain chain, LocalRef handle) {
 }
 
 LocalRef ChainFindByPath(RecordChain chain, const char* path) {
+  ProcessId self = PlatformCurrentProcess();
   for (LocalRef current = chain; current;) {
     LocalLock<Book> book(current);
     if (!book) return 0;
-    if (PlatformEqual(book->key, path)) return current;
+    if (book->process == self && PlatformEqual(book->key, path)) return current;
     current = book->link.next;
   }
   return 0;

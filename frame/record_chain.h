@@ -23,7 +23,8 @@ LocalRef ChainPush(RecordChain* chain, uint16_t size);
 // `handle` when a record of the chain bears it, else 0.  Never locks a
 // handle that is not in the chain.
 LocalRef ChainFindBySelf(RecordChain chain, LocalRef handle);
-// The first Book record whose path equals `path` (case-sensitive), else 0.
+// The first Book record of the calling process whose key equals `path`
+// (case-sensitive), else 0.
 LocalRef ChainFindByPath(RecordChain chain, const char* path);
 // Unlinks and frees the record; false when it is not in the chain.
 bool ChainRemove(RecordChain* chain, LocalRef handle);

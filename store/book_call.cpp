@@ -16,7 +16,7 @@ bool EnterBook(Book* book, BookFiles* files, BookAccess access, bool* fresh) {
   // that may be its own (another Book on the same directory).
   bool locked = PlatformLock(files->directory, files->lock, files->file,
                              change ? LockMode::kExclusive : LockMode::kShared,
-                             gOpenTransactions == 0, &book->lock);
+                             !TransactionOpenHere(), &book->lock);
   if (!change || locked) {
     *fresh = RefreshBook(book);
     if (!change || *fresh) return true;

@@ -12,17 +12,33 @@
 
 namespace ovel {
 
-int gOpenTransactions;
-
 namespace {
 
-void EndTransaction(Book* book) {
-  LeaveBook(book);
+// Transactions open in gCountedProcess: a forked child counts its own.
+int gOpenTransactions;
+ProcessId gCountedProcess;
+
+int& OpenTransactions() {
+  ProcessId self = PlatformCurrentProcess();
+  if (gCountedProcess != self) {
+    gCountedProcess = self;
+    gOpenTransactions = 0;
+  }
+  return gOpenTransactions;
+}
+
+// Frees what a transaction holds but its lock.
+void DropTransaction(Book* book) {
   FreeBlock(book->heldFiles);
   book->heldFiles = nullptr;
   book->transaction = nullptr;
-  --gOpenTransactions;
   ReleaseBook(book);
+}
+
+void EndTransaction(Book* book) {
+  LeaveBook(book);
+  --OpenTransactions();
+  DropTransaction(book);
 }
 
 // Takes the lock and a load reference for a transaction; false (the cause
@@ -37,9 +53,17 @@ bool HoldBook(Book* book, BookFiles* files) {
 
 }  // namespace
 
+bool TransactionOpenHere() { return OpenTransactions() > 0; }
+
 void DiscardTransaction(Book* book) {
   RevertBook(book);
   EndTransaction(book);
+}
+
+void ForgetTransaction(Book* book) {
+  PlatformForgetLock(&book->lock);
+  book->files = nullptr;
+  DropTransaction(book);
 }
 
 }  // namespace ovel
@@ -61,7 +85,7 @@ extern "C" OVEL_EXPORT int OVELAPI OvelBeginChanges(Client* client) {
   }
   book->heldFiles = files;
   book->transaction = client;
-  ++gOpenTransactions;
+  ++OpenTransactions();
   return 1;
 }
 

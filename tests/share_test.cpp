@@ -15,6 +15,7 @@
 #if !defined(_WIN32)
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -361,6 +362,54 @@ TEST_F(ShareTest, OtherProgramsSeeATransactionWholeOrNotAtAll) {
   EXPECT_EQ(File(), before);
   EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
   EXPECT_EQ(OvelAddItem(client_, "Di Dd", "d@x", nullptr), 1);  // the lock went with the program
+}
+
+// A child forked inside a transaction is another program.  What it
+// inherited is not its own: every call on it fails, closing it frees memory
+// only, and the transaction's lock stays the parent's.  A Client of its own
+// waits for that lock, as another program's does (forked before the
+// transaction or inside it).
+TEST_F(ShareTest, AChildForkedInsideATransactionIsAnotherProgram) {
+  auto refused = [](long result) { return result <= 0 && errno == EINVAL; };
+  for (bool forkedFirst : {true, false}) {
+    SCOPED_TRACE(forkedFirst);
+    Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+    int go[2], added[2];
+    ASSERT_EQ(pipe(go) | pipe(added), 0);
+    auto other = [&] {
+      char byte;
+      return read(go[0], &byte, 1) == 1 && OtherProgramChanges(dir_.path(), "Cy Cc", nullptr) &&
+             write(added[1], "+", 1) == 1;
+    };
+    int third = forkedFirst ? StartChild(other) : 0;
+    ViewHandle view = OvelInitView(client_, 1);
+    ASSERT_EQ(OvelBeginChanges(client_), 1);
+    ASSERT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 1);
+    Bytes before = File();
+    EXPECT_EQ(InChild([&] {
+                bool all = refused(OvelAddItem(client_, "Zed Zz", "z@x", nullptr)) &&
+                           refused(OvelInitView(client_, 0) != nullptr) &&
+                           refused(OvelGetViewCount(view)) &&
+                           refused(OvelGetViewItem(view, 0) != nullptr) &&
+                           refused(OvelDeleteViewItem(view, 0)) &&
+                           refused(OvelExpandGroup(client_, "Ann Aa", 0) != nullptr) &&
+                           refused(OvelBeginChanges(client_)) &&
+                           refused(OvelEndChanges(client_, 1)) && refused(OvelFreeView(view));
+                return OvelTerminate(client_) == 1 && all && refused(OvelTerminate(client_)) &&
+                       LiveBlocks() + LiveLocals() == 0;  // freed
+              }),
+              0);
+    EXPECT_EQ(File(), before);
+    if (!forkedFirst) third = StartChild(other);
+    ASSERT_EQ(write(go[1], "+", 1), 1);
+    struct pollfd done = {added[0], POLLIN, 0};
+    EXPECT_EQ(poll(&done, 1, 200), 0);  // the other program waits for the transaction
+    EXPECT_EQ(OvelEndChanges(client_, 1), 1);
+    EXPECT_EQ(WaitChild(third), 0);
+    EXPECT_EQ(ViewNames(view), (std::vector<std::string>{"Ann Aa", "Bo Bb", "Cy Cc"}));
+    OvelFreeView(view);
+    for (int fd : {go[0], go[1], added[0], added[1]}) close(fd);
+  }
 }
 
 TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {

@@ -220,4 +220,17 @@ void PlatformUnlock(BookLock* lock) {
   *lock = kNoLock;
 }
 
+void PlatformForgetLock(BookLock* lock) {
+  // Both locks are on open file descriptions that the parent shares and
+  // keeps open: closing this process's descriptors releases neither.
+  // Where record locks belong to the process instead, closing any
+  // descriptor of the lock file would drop this process's own (a Client of
+  // its own in a transaction): that descriptor stays open.
+#if defined(F_OFD_SETLKW)
+  if (lock->file != kNoFile) close(static_cast<int>(lock->file));
+#endif
+  if (lock->directory != kNoFile) close(static_cast<int>(lock->directory));
+  *lock = kNoLock;
+}
+
 }  // namespace ovel

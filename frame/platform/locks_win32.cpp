@@ -106,4 +106,8 @@ void PlatformUnlock(BookLock* lock) {
   *lock = kNoLock;
 }
 
+// Windows has no fork: every lock is the caller's own, and closing its
+// handle releases it.
+void PlatformForgetLock(BookLock* lock) { PlatformUnlock(lock); }
+
 }  // namespace ovel
