@@ -59,7 +59,7 @@ enum class Cause {
   kIsDirectory,     // the book file or the lock file is a directory
   kNotRegularFile,  // ... or a FIFO, device or socket
   kStaleView,       // the view read a list too old to tell what it showed
-  kNotFound,        // no group has the name
+  kNotFound,        // no group has the name; a link names no file
   kBusy,            // a transaction of this program holds the book
   kReadOnlyBook,    // the book's owner made it read-only
   kIoError,
@@ -103,7 +103,8 @@ bool PlatformFullPath(char* out, const char* path, size_t outSize);
 
 // The file that `path` names, in `out` (kPathMax bytes): the end of its
 // chain of symbolic links where the platform has them.  False when the chain
-// does not end or the result does not fit.
+// does not end, ends in nothing (kNotFound: a link names no book until its
+// file exists) or the result does not fit.
 bool PlatformResolveFile(const char* path, char* out);
 
 // Turns an absolute path into the key under which books are shared: upper

@@ -142,16 +142,16 @@ TEST_F(ShareTest, ASymbolicLinkStaysALinkAndTheFileItNamesIsReplaced) {
   EXPECT_EQ(real.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
   EXPECT_TRUE(FileExists(real.path() + "/ADDRBOOK.LCK"));  // beside the file the link names
 
-  // A relative link whose file does not exist yet: the first save makes it.
+  // A link whose file does not exist (here into a directory of another's):
+  // no book is made through it, nor a lock file beside what it names.
   ScratchDir second;
-  fs::create_directory(second.path() + "/books");
-  fs::create_symlink("books/mine.dat", second.BookFile());
-  Client* client = nullptr;
-  ASSERT_EQ(OvelInitialize(&client, second.path().c_str()), 1);
-  EXPECT_EQ(OvelAddItem(client, "Cy Cc", "c@x", nullptr), 1);
-  EXPECT_EQ(ReadBytes(second.path() + "/books/mine.dat"),
-            BookBytes(1).Plain(1, "Cy Cc", "c@x").bytes());
-  OvelTerminate(client);
+  fs::remove(dir_.BookFile());
+  fs::create_symlink(second.path() + "/new", dir_.BookFile());
+  EXPECT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 0);
+  EXPECT_EQ(LastCause(), ENOENT);
+  EXPECT_EQ(OvelInitView(client_, 1), nullptr);
+  EXPECT_EQ(LastCause(), ENOENT);
+  EXPECT_TRUE(fs::is_empty(second.path()));
 }
 
 TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndItsOwnerIsKept) {
