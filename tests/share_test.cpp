@@ -226,6 +226,7 @@ TEST_F(ShareTest, OnlyRegularFilesServeAndNoneIsFollowedOrWaitedFor) {
     bool readable;  // the book still loads
   } cases[] = {
       {[&] { return symlink(victim.c_str(), lock.c_str()); }, ELOOP, true},
+      {[&] { return link(victim.c_str(), lock.c_str()); }, ELOOP, true},
       {[&] { return mkfifo(lock.c_str(), 0666); }, ENXIO, true},
       {[&] { return mkdir(lock.c_str(), 0777); }, EISDIR, true},
       {[&] { return unlink(book.c_str()) | mkfifo(book.c_str(), 0666); }, ENXIO, false},

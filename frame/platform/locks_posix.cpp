@@ -80,10 +80,11 @@ void GiveLockFileOwners(int fd, const char* likeFile, const char* directory) {
 }
 
 // Opens the lock file, never through a symbolic link and only when it is a
-// regular file; for writing where the caller may, else for reading.  A
-// missing one is made when `create`.  -1 (the cause noted) when none can be
-// had; `*foreign` when what the name names is no lock file of ours (a link,
-// a directory, a FIFO).  `*info` is the opened file's.
+// regular file with no other name; for writing where the caller may, else
+// for reading.  A missing one is made when `create`.  -1 (the cause noted)
+// when none can be had; `*foreign` when what the name names is no lock file
+// of ours (a link, a hard link to some other file, a directory, a FIFO).
+// `*info` is the opened file's.
 int OpenLockFile(const char* path, const char* likeFile, const char* directory, bool create,
                  bool* writable, bool* foreign, struct stat* info) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -108,7 +109,15 @@ int OpenLockFile(const char* path, const char* likeFile, const char* directory, 
     PlatformNoteSystemError();
     return -1;
   }
-  if (!IsRegular(fd, info)) {
+  // A second name makes it some other file, perhaps another user's, whose
+  // first bytes the count of saves would overwrite: refused as a link is.
+  bool regular = IsRegular(fd, info);
+  if (regular && info->st_nlink > 1) {
+    errno = ELOOP;
+    PlatformNoteSystemError();
+    regular = false;
+  }
+  if (!regular) {
     *foreign = true;
     close(fd);
     return -1;
