@@ -364,6 +364,40 @@ TEST_F(ShareTest, OtherProgramsSeeATransactionWholeOrNotAtAll) {
   EXPECT_EQ(OvelAddItem(client_, "Di Dd", "d@x", nullptr), 1);  // the lock went with the program
 }
 
+// Where directories cannot be locked, the lock file alone orders the
+// calls: a program that waited for a lock file removed meanwhile locks the
+// file named now instead of trusting the old one.
+TEST_F(ShareTest, ALockFileRemovedWhileAProgramWaitsIsNotTrusted) {
+  const std::string lock = dir_.path() + "/ADDRBOOK.LCK";
+  auto lockAsAnotherProgram = [&] {
+    int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+    struct flock exclusive = {};
+    exclusive.l_type = F_WRLCK;
+    exclusive.l_start = 0x40000000;
+    exclusive.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &exclusive) == 0 ? fd : -1;
+  };
+  ovel::SimulateNoDirectoryLocks(true);
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  const Bytes before = File();
+  int first = lockAsAnotherProgram();
+  ASSERT_GE(first, 0);
+  int waiter = StartChild([&] {
+    close(first);  // the lock goes with the last descriptor of its open file
+    return OtherProgramChanges(dir_.path(), "Bo Bb", nullptr);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  unlink(lock.c_str());
+  int second = lockAsAnotherProgram();  // a third program locks the new file
+  close(first);                         // and the waiter has the old one
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(File(), before);
+  close(second);
+  EXPECT_EQ(WaitChild(waiter), 0);
+  EXPECT_EQ(Fresh(), (std::vector<std::string>{"Ann Aa", "Bo Bb"}));
+  ovel::SimulateNoDirectoryLocks(false);
+}
+
 TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {
   // May write and search but not list: the save cannot flush the directory
   // and succeeds all the same.

@@ -43,7 +43,14 @@ bool SetLock(int fd, short type, bool wait) {
   return true;
 }
 
-bool Flock(int fd, int operation, bool wait) {
+// Locks the directory open as `fd`; false with errno set when the lock
+// cannot be had (or, for tests, the file system is to look as if it locked
+// no directories).
+bool LockDirectory(int fd, int operation, bool wait) {
+  if (NoDirectoryLocks()) {
+    errno = EOPNOTSUPP;
+    return false;
+  }
   if (!wait) operation |= LOCK_NB;
   while (flock(fd, operation) != 0) {
     if (errno != EINTR) return false;
@@ -53,7 +60,7 @@ bool Flock(int fd, int operation, bool wait) {
 
 // Errors of flock that mean the file system does not lock directories
 // (network file systems); the lock file alone orders the calls there.
-bool DirectoryLocksUnsupported(int error) {
+bool MeansNoDirectoryLocks(int error) {
   return error == EBADF || error == ENOLCK || error == EOPNOTSUPP || error == EINVAL ||
          error == ENOSYS;
 }
@@ -150,11 +157,11 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
   bool exclusive = mode == LockMode::kExclusive;
   // First the directory: every process takes the two locks in this order.
   int dir = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0 && !Flock(dir, exclusive ? LOCK_EX : LOCK_SH, wait)) {
+  if (dir >= 0 && !LockDirectory(dir, exclusive ? LOCK_EX : LOCK_SH, wait)) {
     int error = errno;
     close(dir);
     dir = -1;
-    if (!DirectoryLocksUnsupported(error)) {
+    if (!MeansNoDirectoryLocks(error)) {
       errno = error;
       NoteLockFailure();
       return false;
