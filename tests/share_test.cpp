@@ -176,9 +176,10 @@ TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndItsOwnerIsKept) {
   EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
 }
 
-// The new file keeps the owner, the group (alone, when the caller owns the
-// book) and a mode the temporary file would not have by itself; saved by
-// this process and, where it runs as root, by an ordinary user.
+// The new file keeps the owner, the group (alone, where the caller may not
+// give the file away) and a mode the temporary file would not have by
+// itself; saved by this process and, where it runs as root, by an ordinary
+// user.  A new book has the mode a plain creation gives it.
 TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
   const Identity user{65533, 12345, {12345, 12346}};
   const unsigned self = geteuid(), group = getegid();
@@ -187,8 +188,24 @@ TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
     unsigned uid, gid, mode;
   } cases[] = {{nullptr, self, group, 0640},  {nullptr, self, group, 0604},
                {nullptr, 65534, 65534, 0640}, {nullptr, 0, 12345, 0604},
-               {&user, 65533, 12346, 0640},   {&user, 65533, 12345, 0604}};
+               {&user, 65533, 12346, 0640},   {&user, 65533, 12345, 0604},
+               {&user, 65532, 12346, 0660}};
   chmod(dir_.path().c_str(), 0777);
+  auto addAs = [&](const Identity* saver) {
+    return InChild(
+        [&] {
+          umask(027);
+          return AsProgram(dir_.path(), [](Client* client, ViewHandle) {
+            return OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 1;
+          });
+        },
+        saver);
+  };
+  auto ownerAndMode = [&] {
+    struct stat info = {};
+    stat(dir_.BookFile().c_str(), &info);
+    return std::vector<unsigned>({info.st_uid, info.st_gid, info.st_mode & 07777u});
+  };
   for (const auto& c : cases) {
     if ((c.saver || c.uid != self || c.gid != group) && !IsRoot()) continue;
     SCOPED_TRACE(std::to_string(c.uid) + ":" + std::to_string(c.gid) + " " +
@@ -196,19 +213,18 @@ TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
     Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
     ASSERT_EQ(chown(dir_.BookFile().c_str(), c.uid, c.gid) | chmod(dir_.BookFile().c_str(), c.mode),
               0);
-    ASSERT_EQ(InChild(
-                  [&] {
-                    return AsProgram(dir_.path(), [](Client* client, ViewHandle) {
-                      return OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 1;
-                    });
-                  },
-                  c.saver),
-              0);
-    struct stat info;
-    ASSERT_EQ(stat(dir_.BookFile().c_str(), &info), 0);
-    EXPECT_EQ(std::vector<unsigned>({info.st_uid, info.st_gid, info.st_mode & 07777u}),
-              std::vector<unsigned>({c.uid, c.gid, c.mode}));
+    ASSERT_EQ(addAs(c.saver), 0);
+    // An ordinary user cannot give the file away, only one of their groups.
+    const unsigned owner = c.saver ? c.saver->uid : c.uid;
+    EXPECT_EQ(ownerAndMode(), std::vector<unsigned>({owner, c.gid, c.mode}));
     EXPECT_EQ(File(), BookBytes(2).Plain(1, "Ann Aa", "a@x").Plain(2, "Bo Bb", "b@x").bytes());
+  }
+  for (const Identity* saver : {static_cast<const Identity*>(nullptr), &user}) {
+    if (saver && !IsRoot()) continue;
+    std::filesystem::remove(dir_.BookFile());
+    ASSERT_EQ(addAs(saver), 0);
+    EXPECT_EQ(ownerAndMode(),
+              std::vector<unsigned>({saver ? saver->uid : self, saver ? saver->gid : group, 0640}));
   }
 }
 
