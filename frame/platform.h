@@ -149,6 +149,7 @@ bool PlatformMayReplace(const char* target);
 // replacement was made but neither flushed nor undone.
 bool PlatformReplaceDurably(const char* source, const char* target, const char* directory,
                             bool* undoFailed);
+// Removes a file where it can: a clean-up step, which notes no cause.
 void PlatformRemove(const char* path);
 // Removes what saves that died left in `directory`: their temporary files
 // and the copies they kept of the file they were replacing.  Only for a

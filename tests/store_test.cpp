@@ -225,6 +225,20 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     SetCause(cause);
     return failed;
   };
+#if !defined(_WIN32)
+  // The directory's open for its flush and the flush itself (after the
+  // file's flush, and the copy's where there are no hard links).
+  auto failAt = [&](FaultPoint point, long nth, bool noLinks) {
+    SimulateNoHardLinks(noLinks);
+    FaultArm(point, nth);
+    bool failed = !Add("A", "a");
+    long cause = LastCause();
+    FaultReset();
+    SimulateNoHardLinks(false);
+    SetCause(cause);
+    return failed;
+  };
+#endif
   const struct {
     Bytes file;                  // the book file (empty: none)
     std::function<bool()> call;  // true when the call gave its failure result
@@ -248,6 +262,10 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     {book, [&] { return !OvelExpandGroup(client_, "gone", 1); }, 0},  // no members: no failure
 #if defined(_WIN32)
     {book, readOnly, ERROR_ACCESS_DENIED},  // (POSIX: RealFaults, as another user)
+#else
+    {book, [&] { return failAt(FaultPoint::kOpen, 2, false); }, EMFILE},
+    {book, [&] { return failAt(FaultPoint::kFlush, 2, false); }, EIO},
+    {book, [&] { return failAt(FaultPoint::kFlush, 3, true); }, EIO},
 #endif
   };
   (void)readOnly;

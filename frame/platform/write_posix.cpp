@@ -110,7 +110,10 @@ bool PlatformClose(FileRef file) {
 }
 
 void PlatformRemove(const char* path) {
+  // A clean-up step: what it meets is not the cause of a failure.
+  int error = errno;
   if (unlink(path) == 0) RecordFileOp(FileOp::kUnlink, path);
+  errno = error;
 }
 
 namespace {
