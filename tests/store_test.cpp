@@ -208,7 +208,7 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     Client* c = nullptr;
     bool failed = !OvelInitialize(&c, directory);
     long cause = LastCause();
-    if (directory) ProcessContextTerm();  // a failed initialization stays counted
+    if (directory && *directory) ProcessContextTerm();  // a failed initialization stays counted
     SetCause(cause);
     return failed;
   };
@@ -251,7 +251,7 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     {book, [&] { return !OvelFreeView(notAView); }, kBadHandle},
     {book, [&] { return !Add("", "a"); }, kBadArgument},
     {book, [&] { return !Add("Abcdefghijklm Nopqrstuvwxyz", "a"); }, kBadArgument},
-    {book, [&] { return initialize(nullptr); }, kBadArgument},
+    {book, [&] { return initialize(nullptr) && initialize(""); }, kBadArgument},
     {book, [&] { return initialize((tooLong + "/" + tooLong).c_str()); },
      OVEL_CAUSE(ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE)},
     {book, [&] { return noItemAt(2) && noItemAt(-1); }, kBadArgument},
