@@ -168,8 +168,9 @@ struct BookLock {
   FileRef directory;  // the locked directory, or kNoFile
   FileRef file;       // the locked lock file, or kNoFile
   bool exclusive;     // held exclusively: the holder may change the book
+  bool writable;      // the lock file is open for writing: its count can be stored
 };
-inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
+inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false, false};
 // Waits for the lock of the book `likeFile` in `directory`, whose lock file
 // is `path`; where `wait` is false, fails at once (kBusy) instead.  A
 // change creates a missing lock file (owned and readable like the book,
@@ -179,10 +180,11 @@ inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
 // by no one (a book on a read-only medium still loads).
 bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
                   bool wait, BookLock* lock);
-// The count kept in a locked lock file; false when it cannot be read.
+// The count kept in a locked lock file; false when it cannot be read (the
+// system's cause noted where reading failed).
 bool PlatformReadLockCount(const BookLock& lock, uint64_t* count);
-// Stores a new count; only under an exclusive lock, and false where the
-// lock file may not be written.
+// Stores a new count; only under an exclusive lock.  False where the lock
+// file is not writable, and (the system's cause noted) where writing fails.
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count);
 // Releases the lock and closes what it holds.
 void PlatformUnlock(BookLock* lock);

@@ -286,35 +286,46 @@ TEST_F(StoreTest, RealFaultsFailTheCallWithTheSystemsCause) {
   BookBytes big(2000);
   for (uint16_t id = 1; id <= 2000; ++id) big.Plain(id, Numbered("Person P", 1000 + id), "p@x");
   const Bytes book = big.bytes();  // 46 KB
+  const Bytes one = BookBytes(1).Plain(1, "Ann Aa", "a@x").bytes();
   auto add = [&] {
     return AsProgram(dir_.path(),
                      [](Client* c, ViewHandle) { return !OvelAddItem(c, "N", "n", 0); });
   };
+  auto limitFileSize = [](rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {bytes, bytes};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  };
   const struct {
+    const Bytes& file;
     unsigned mode;
     const Identity* as;
     std::function<bool()> call;
     int cause;
   } cases[] = {
       // Another user's book, unreadable (as the owner when not root: mode 0).
-      {IsRoot() ? 0600u : 0u, &kNobody,
+      {book, IsRoot() ? 0600u : 0u, &kNobody,
        [&] { return AsProgram(dir_.path(), [](Client*, ViewHandle v) { return !v; }); }, EACCES},
-      {0444, &kNobody, add, EACCES},  // a book its owner made read-only
-      {0644, nullptr,                 // a file size limit below the book's size
+      {book, 0444, &kNobody, add, EACCES},  // a book its owner made read-only
+      // A file size limit below the book's size ...
+      {book, 0644, nullptr, [&] { return limitFileSize(8192) && add(); }, EFBIG},
+      // ... and below the count of saves, which marks the save under way
+      // before the book (an empty one, 3 bytes) is written.
+      {one, 0644, nullptr,
        [&] {
-         signal(SIGXFSZ, SIG_IGN);
-         struct rlimit limit = {8192, 8192};
-         return setrlimit(RLIMIT_FSIZE, &limit) == 0 && add();
+         return limitFileSize(4) && AsProgram(dir_.path(), [](Client*, ViewHandle v) {
+                  return !OvelDeleteViewItem(v, 0);
+                });
        },
        EFBIG},
   };
   chmod(dir_.path().c_str(), 0777);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.cause);
-    Write(book);
+    SCOPED_TRACE(&c - cases);
+    Write(c.file);
     chmod(dir_.BookFile().c_str(), c.mode);
     EXPECT_EQ(InChild([&] { return c.call() && errno == c.cause; }, c.as), 0);
-    EXPECT_EQ(File(), book);
+    EXPECT_EQ(File(), c.file);
     EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
   }
 

@@ -193,6 +193,7 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
     if (StillNamed(held, path)) break;
   }
   lock->file = fd;
+  lock->writable = fd >= 0 && writable;
   // The directory's lock excludes every local process; without it, only a
   // write lock on the lock file excludes others.  A lock file that is not
   // ours (planted as a link, or a FIFO) lets no change through: programs
@@ -209,17 +210,36 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
 bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
   if (lock.file == kNoFile) return false;
   uint8_t bytes[kLockCountBytes] = {};
-  ssize_t n = pread(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
-  if (n < 0) return false;
+  ssize_t n;
+  do {
+    n = pread(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
   *count = DecodeLockCount(bytes);
   return true;
 }
 
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
-  if (lock.file == kNoFile) return false;
+  if (lock.file == kNoFile || !lock.writable) return false;
   uint8_t bytes[kLockCountBytes];
   EncodeLockCount(count, bytes);
-  return pwrite(static_cast<int>(lock.file), bytes, sizeof bytes, 0) == sizeof bytes;
+  // A short write (a file size limit) is continued; the write after it
+  // reports the error.
+  for (size_t done = 0; done < sizeof bytes;) {
+    ssize_t n = pwrite(static_cast<int>(lock.file), bytes + done, sizeof bytes - done,
+                       static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      PlatformNoteSystemError();
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 void PlatformUnlock(BookLock* lock) {
