@@ -226,20 +226,7 @@ bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
   if (lock.file == kNoFile || !lock.writable) return false;
   uint8_t bytes[kLockCountBytes];
   EncodeLockCount(count, bytes);
-  // A short write (a file size limit) is continued; the write after it
-  // reports the error.
-  for (size_t done = 0; done < sizeof bytes;) {
-    ssize_t n = pwrite(static_cast<int>(lock.file), bytes + done, sizeof bytes - done,
-                       static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      PlatformNoteSystemError();
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return posix::WriteWhole(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
 }
 
 void PlatformUnlock(BookLock* lock) {
