@@ -67,7 +67,7 @@ extern "C" OVEL_EXPORT int OVELAPI OvelInitialize(Client** clientOut, const char
   CallErrors errors;
   if (!clientOut) return errors.Fail(Cause::kInvalidArgument, 0);
   *clientOut = nullptr;
-  if (!directory) return errors.Fail(Cause::kInvalidArgument, 0);
+  if (!directory || !*directory) return errors.Fail(Cause::kInvalidArgument, 0);
   ProcessContextInit();
   Client* client = static_cast<Client*>(AllocBlock(sizeof(Client)));
   if (!client) return errors.Fail(0);

@@ -17,6 +17,7 @@ std::vector<RecordedFileOp> gRecorded;
 std::map<intptr_t, std::string> gOpenedFiles;
 bool gSkipFlushes;
 bool gNoHardLinks;
+bool gNoDirectoryLocks;
 bool gCollideStamps;
 
 }  // namespace
@@ -84,6 +85,8 @@ void SkipFileFlushes(bool skip) { gSkipFlushes = skip; }
 bool FileFlushesSkipped() { return gSkipFlushes; }
 void SimulateNoHardLinks(bool simulate) { gNoHardLinks = simulate; }
 bool NoHardLinks() { return gNoHardLinks; }
+void SimulateNoDirectoryLocks(bool simulate) { gNoDirectoryLocks = simulate; }
+bool NoDirectoryLocks() { return gNoDirectoryLocks; }
 void CollideStamps(bool collide) { gCollideStamps = collide; }
 bool StampsCollide() { return gCollideStamps; }
 

@@ -64,6 +64,11 @@ bool FileFlushesSkipped();
 // fails as it does there.
 void SimulateNoHardLinks(bool simulate);
 bool NoHardLinks();
+// A file system that does not lock directories (network file systems):
+// flock() on a directory fails as it does there, and the lock file alone
+// orders the calls.
+void SimulateNoDirectoryLocks(bool simulate);
+bool NoDirectoryLocks();
 // Stamps that tell files apart by existence and size only, as on a system
 // that gives a new file the number and times of an old one: only the count
 // of saves can tell versions apart then.
@@ -88,6 +93,7 @@ inline void RecordFileOpOn(FileOp, intptr_t, const void* = nullptr, size_t = 0) 
 inline void RecordOpenedFile(intptr_t, const char*) {}
 inline bool FileFlushesSkipped() { return false; }
 inline bool NoHardLinks() { return false; }
+inline bool NoDirectoryLocks() { return false; }
 inline bool StampsCollide() { return false; }
 #endif
 

@@ -59,7 +59,7 @@ enum class Cause {
   kIsDirectory,     // the book file or the lock file is a directory
   kNotRegularFile,  // ... or a FIFO, device or socket
   kStaleView,       // the view read a list too old to tell what it showed
-  kNotFound,        // no group has the name
+  kNotFound,        // no group has the name; a link names no file
   kBusy,            // a transaction of this program holds the book
   kReadOnlyBook,    // the book's owner made it read-only
   kIoError,
@@ -103,7 +103,8 @@ bool PlatformFullPath(char* out, const char* path, size_t outSize);
 
 // The file that `path` names, in `out` (kPathMax bytes): the end of its
 // chain of symbolic links where the platform has them.  False when the chain
-// does not end or the result does not fit.
+// does not end, ends in nothing (kNotFound: a link names no book until its
+// file exists) or the result does not fit.
 bool PlatformResolveFile(const char* path, char* out);
 
 // Turns an absolute path into the key under which books are shared: upper
@@ -148,6 +149,7 @@ bool PlatformMayReplace(const char* target);
 // replacement was made but neither flushed nor undone.
 bool PlatformReplaceDurably(const char* source, const char* target, const char* directory,
                             bool* undoFailed);
+// Removes a file where it can: a clean-up step, which notes no cause.
 void PlatformRemove(const char* path);
 // Removes what saves that died left in `directory`: their temporary files
 // and the copies they kept of the file they were replacing.  Only for a
@@ -166,8 +168,9 @@ struct BookLock {
   FileRef directory;  // the locked directory, or kNoFile
   FileRef file;       // the locked lock file, or kNoFile
   bool exclusive;     // held exclusively: the holder may change the book
+  bool writable;      // the lock file is open for writing: its count can be stored
 };
-inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
+inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false, false};
 // Waits for the lock of the book `likeFile` in `directory`, whose lock file
 // is `path`; where `wait` is false, fails at once (kBusy) instead.  A
 // change creates a missing lock file (owned and readable like the book,
@@ -177,10 +180,11 @@ inline constexpr BookLock kNoLock = {kNoFile, kNoFile, false};
 // by no one (a book on a read-only medium still loads).
 bool PlatformLock(const char* directory, const char* path, const char* likeFile, LockMode mode,
                   bool wait, BookLock* lock);
-// The count kept in a locked lock file; false when it cannot be read.
+// The count kept in a locked lock file; false when it cannot be read (the
+// system's cause noted where reading failed).
 bool PlatformReadLockCount(const BookLock& lock, uint64_t* count);
-// Stores a new count; only under an exclusive lock, and false where the
-// lock file may not be written.
+// Stores a new count; only under an exclusive lock.  False where the lock
+// file is not writable, and (the system's cause noted) where writing fails.
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count);
 // Releases the lock and closes what it holds.
 void PlatformUnlock(BookLock* lock);

@@ -58,17 +58,20 @@ bool NumberEntries(Book* book, SavePlan* plan) {
 // left its temporary files.  They are looked for then, and once per Book (a
 // power cut may have kept the files but lost the count); not at every save,
 // since listing a large directory costs more than the rest of the save.
-// Returns the (even) count the save started from.
-uint64_t StartSave(Book* book, const BookFiles& files, BookVersion* version) {
+// Gives the (even) count the save starts from.  The mark is what tells
+// other programs that the book changed: where the lock file is writable
+// and the mark cannot be stored, the save fails (the cause noted) before
+// the book is touched.
+bool StartSave(Book* book, const BookFiles& files, BookVersion* version, uint64_t* before) {
   *version = book->version;
   if (!version->savesKnown) ReadSaves(book, version);
   if (!book->leftoversSwept || (version->saves & 1)) {
     PlatformRemoveStaleFiles(files.directory);
     book->leftoversSwept = true;
   }
-  uint64_t before = version->saves + (version->saves & 1);
-  if (version->savesKnown) PlatformWriteLockCount(book->lock, before + 1);
-  return before;
+  *before = version->saves + (version->saves & 1);
+  return !version->savesKnown || !book->lock.writable ||
+         PlatformWriteLockCount(book->lock, *before + 1);
 }
 
 // Writes `bytes` to a new file beside the book file, flushes it, and puts it
@@ -101,7 +104,9 @@ bool WriteNumberedList(const Book* book, const BookFiles& files, const SavePlan&
 // After a save: the members translated to the new ids (those that name no
 // entry dropped), the list clean, and the version just written, which the
 // count of saves tells from every earlier one whatever stamp the system
-// gives the file.
+// gives the file.  Where the final count cannot be stored, the lock file
+// keeps the odd mark, a count no earlier version had, and the Book no
+// longer trusts counts until it reads one.
 void FinishSave(Book* book, const BookFiles& files, const SavePlan& plan, BookVersion version,
                 uint64_t before) {
   for (uint16_t g = 0; g < plan.groupCount; ++g) {
@@ -122,9 +127,9 @@ void FinishSave(Book* book, const BookFiles& files, const SavePlan& plan, BookVe
 // could not be taken back, the next call reads it.
 void UndoSave(Book* book, const BookFiles& files, const SavePlan& plan, const BookVersion& version,
               bool undoFailed) {
+  long cause = PlatformNotedCause();
   RestoreIds(book, plan.count);
   if (version.savesKnown) PlatformWriteLockCount(book->lock, version.saves);
-  long cause = PlatformNotedCause();
   FileStamp now;
   if (!undoFailed && PlatformStampAt(files.file, &now)) book->version.file = now;
   PlatformRestoreCause(cause);
@@ -147,9 +152,10 @@ bool SaveBook(Book* book) {
   bool saved = false;
   if (NumberEntries(book, plan)) {
     BookVersion version;
-    uint64_t before = StartSave(book, *files, &version);
-    bool undoFailed;
-    saved = WriteNumberedList(book, *files, *plan, &undoFailed);
+    uint64_t before;
+    bool undoFailed = false;
+    saved = StartSave(book, *files, &version, &before) &&
+            WriteNumberedList(book, *files, *plan, &undoFailed);
     if (saved) {
       FinishSave(book, *files, *plan, version, before);
     } else {

@@ -143,16 +143,16 @@ TEST_F(ShareTest, ASymbolicLinkStaysALinkAndTheFileItNamesIsReplaced) {
   EXPECT_EQ(real.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
   EXPECT_TRUE(FileExists(real.path() + "/ADDRBOOK.LCK"));  // beside the file the link names
 
-  // A relative link whose file does not exist yet: the first save makes it.
+  // A link whose file does not exist (here into a directory of another's):
+  // no book is made through it, nor a lock file beside what it names.
   ScratchDir second;
-  fs::create_directory(second.path() + "/books");
-  fs::create_symlink("books/mine.dat", second.BookFile());
-  Client* client = nullptr;
-  ASSERT_EQ(OvelInitialize(&client, second.path().c_str()), 1);
-  EXPECT_EQ(OvelAddItem(client, "Cy Cc", "c@x", nullptr), 1);
-  EXPECT_EQ(ReadBytes(second.path() + "/books/mine.dat"),
-            BookBytes(1).Plain(1, "Cy Cc", "c@x").bytes());
-  OvelTerminate(client);
+  fs::remove(dir_.BookFile());
+  fs::create_symlink(second.path() + "/new", dir_.BookFile());
+  EXPECT_EQ(OvelAddItem(client_, "Cy Cc", "c@x", nullptr), 0);
+  EXPECT_EQ(LastCause(), ENOENT);
+  EXPECT_EQ(OvelInitView(client_, 1), nullptr);
+  EXPECT_EQ(LastCause(), ENOENT);
+  EXPECT_TRUE(fs::is_empty(second.path()));
 }
 
 TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndItsOwnerIsKept) {
@@ -177,9 +177,10 @@ TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndItsOwnerIsKept) {
   EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
 }
 
-// The new file keeps the owner, the group (alone, when the caller owns the
-// book) and a mode the temporary file would not have by itself; saved by
-// this process and, where it runs as root, by an ordinary user.
+// The new file keeps the owner, the group (alone, where the caller may not
+// give the file away) and a mode the temporary file would not have by
+// itself; saved by this process and, where it runs as root, by an ordinary
+// user.  A new book has the mode a plain creation gives it.
 TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
   const Identity user{65533, 12345, {12345, 12346}};
   const unsigned self = geteuid(), group = getegid();
@@ -188,8 +189,24 @@ TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
     unsigned uid, gid, mode;
   } cases[] = {{nullptr, self, group, 0640},  {nullptr, self, group, 0604},
                {nullptr, 65534, 65534, 0640}, {nullptr, 0, 12345, 0604},
-               {&user, 65533, 12346, 0640},   {&user, 65533, 12345, 0604}};
+               {&user, 65533, 12346, 0640},   {&user, 65533, 12345, 0604},
+               {&user, 65532, 12346, 0660}};
   chmod(dir_.path().c_str(), 0777);
+  auto addAs = [&](const Identity* saver) {
+    return InChild(
+        [&] {
+          umask(027);
+          return AsProgram(dir_.path(), [](Client* client, ViewHandle) {
+            return OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 1;
+          });
+        },
+        saver);
+  };
+  auto ownerAndMode = [&] {
+    struct stat info = {};
+    stat(dir_.BookFile().c_str(), &info);
+    return std::vector<unsigned>({info.st_uid, info.st_gid, info.st_mode & 07777u});
+  };
   for (const auto& c : cases) {
     if ((c.saver || c.uid != self || c.gid != group) && !IsRoot()) continue;
     SCOPED_TRACE(std::to_string(c.uid) + ":" + std::to_string(c.gid) + " " +
@@ -197,19 +214,18 @@ TEST_F(ShareTest, TheReplacedBookKeepsOwnerGroupAndMode) {
     Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
     ASSERT_EQ(chown(dir_.BookFile().c_str(), c.uid, c.gid) | chmod(dir_.BookFile().c_str(), c.mode),
               0);
-    ASSERT_EQ(InChild(
-                  [&] {
-                    return AsProgram(dir_.path(), [](Client* client, ViewHandle) {
-                      return OvelAddItem(client, "Bo Bb", "b@x", nullptr) == 1;
-                    });
-                  },
-                  c.saver),
-              0);
-    struct stat info;
-    ASSERT_EQ(stat(dir_.BookFile().c_str(), &info), 0);
-    EXPECT_EQ(std::vector<unsigned>({info.st_uid, info.st_gid, info.st_mode & 07777u}),
-              std::vector<unsigned>({c.uid, c.gid, c.mode}));
+    ASSERT_EQ(addAs(c.saver), 0);
+    // An ordinary user cannot give the file away, only one of their groups.
+    const unsigned owner = c.saver ? c.saver->uid : c.uid;
+    EXPECT_EQ(ownerAndMode(), std::vector<unsigned>({owner, c.gid, c.mode}));
     EXPECT_EQ(File(), BookBytes(2).Plain(1, "Ann Aa", "a@x").Plain(2, "Bo Bb", "b@x").bytes());
+  }
+  for (const Identity* saver : {static_cast<const Identity*>(nullptr), &user}) {
+    if (saver && !IsRoot()) continue;
+    std::filesystem::remove(dir_.BookFile());
+    ASSERT_EQ(addAs(saver), 0);
+    EXPECT_EQ(ownerAndMode(),
+              std::vector<unsigned>({saver ? saver->uid : self, saver ? saver->gid : group, 0640}));
   }
 }
 
@@ -227,6 +243,7 @@ TEST_F(ShareTest, OnlyRegularFilesServeAndNoneIsFollowedOrWaitedFor) {
     bool readable;  // the book still loads
   } cases[] = {
       {[&] { return symlink(victim.c_str(), lock.c_str()); }, ELOOP, true},
+      {[&] { return link(victim.c_str(), lock.c_str()); }, ELOOP, true},
       {[&] { return mkfifo(lock.c_str(), 0666); }, ENXIO, true},
       {[&] { return mkdir(lock.c_str(), 0777); }, EISDIR, true},
       {[&] { return unlink(book.c_str()) | mkfifo(book.c_str(), 0666); }, ENXIO, false},
@@ -410,6 +427,40 @@ TEST_F(ShareTest, AChildForkedInsideATransactionIsAnotherProgram) {
     OvelFreeView(view);
     for (int fd : {go[0], go[1], added[0], added[1]}) close(fd);
   }
+}
+
+// Where directories cannot be locked, the lock file alone orders the
+// calls: a program that waited for a lock file removed meanwhile locks the
+// file named now instead of trusting the old one.
+TEST_F(ShareTest, ALockFileRemovedWhileAProgramWaitsIsNotTrusted) {
+  const std::string lock = dir_.path() + "/ADDRBOOK.LCK";
+  auto lockAsAnotherProgram = [&] {
+    int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+    struct flock exclusive = {};
+    exclusive.l_type = F_WRLCK;
+    exclusive.l_start = 0x40000000;
+    exclusive.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &exclusive) == 0 ? fd : -1;
+  };
+  ovel::SimulateNoDirectoryLocks(true);
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  const Bytes before = File();
+  int first = lockAsAnotherProgram();
+  ASSERT_GE(first, 0);
+  int waiter = StartChild([&] {
+    close(first);  // the lock goes with the last descriptor of its open file
+    return OtherProgramChanges(dir_.path(), "Bo Bb", nullptr);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  unlink(lock.c_str());
+  int second = lockAsAnotherProgram();  // a third program locks the new file
+  close(first);                         // and the waiter has the old one
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(File(), before);
+  close(second);
+  EXPECT_EQ(WaitChild(waiter), 0);
+  EXPECT_EQ(Fresh(), (std::vector<std::string>{"Ann Aa", "Bo Bb"}));
+  ovel::SimulateNoDirectoryLocks(false);
 }
 
 TEST_F(ShareTest, ADirectoryThatCannotBeListedOrWrittenStillServes) {

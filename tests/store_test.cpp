@@ -208,7 +208,7 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     Client* c = nullptr;
     bool failed = !OvelInitialize(&c, directory);
     long cause = LastCause();
-    if (directory) ProcessContextTerm();  // a failed initialization stays counted
+    if (directory && *directory) ProcessContextTerm();  // a failed initialization stays counted
     SetCause(cause);
     return failed;
   };
@@ -225,6 +225,20 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     SetCause(cause);
     return failed;
   };
+#if !defined(_WIN32)
+  // The directory's open for its flush and the flush itself (after the
+  // file's flush, and the copy's where there are no hard links).
+  auto failAt = [&](FaultPoint point, long nth, bool noLinks) {
+    SimulateNoHardLinks(noLinks);
+    FaultArm(point, nth);
+    bool failed = !Add("A", "a");
+    long cause = LastCause();
+    FaultReset();
+    SimulateNoHardLinks(false);
+    SetCause(cause);
+    return failed;
+  };
+#endif
   const struct {
     Bytes file;                  // the book file (empty: none)
     std::function<bool()> call;  // true when the call gave its failure result
@@ -237,7 +251,7 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     {book, [&] { return !OvelFreeView(notAView); }, kBadHandle},
     {book, [&] { return !Add("", "a"); }, kBadArgument},
     {book, [&] { return !Add("Abcdefghijklm Nopqrstuvwxyz", "a"); }, kBadArgument},
-    {book, [&] { return initialize(nullptr); }, kBadArgument},
+    {book, [&] { return initialize(nullptr) && initialize(""); }, kBadArgument},
     {book, [&] { return initialize((tooLong + "/" + tooLong).c_str()); },
      OVEL_CAUSE(ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE)},
     {book, [&] { return noItemAt(2) && noItemAt(-1); }, kBadArgument},
@@ -248,6 +262,10 @@ TEST_F(StoreTest, EveryFailureSaysWhy) {
     {book, [&] { return !OvelExpandGroup(client_, "gone", 1); }, 0},  // no members: no failure
 #if defined(_WIN32)
     {book, readOnly, ERROR_ACCESS_DENIED},  // (POSIX: RealFaults, as another user)
+#else
+    {book, [&] { return failAt(FaultPoint::kOpen, 2, false); }, EMFILE},
+    {book, [&] { return failAt(FaultPoint::kFlush, 2, false); }, EIO},
+    {book, [&] { return failAt(FaultPoint::kFlush, 3, true); }, EIO},
 #endif
   };
   (void)readOnly;
@@ -268,35 +286,46 @@ TEST_F(StoreTest, RealFaultsFailTheCallWithTheSystemsCause) {
   BookBytes big(2000);
   for (uint16_t id = 1; id <= 2000; ++id) big.Plain(id, Numbered("Person P", 1000 + id), "p@x");
   const Bytes book = big.bytes();  // 46 KB
+  const Bytes one = BookBytes(1).Plain(1, "Ann Aa", "a@x").bytes();
   auto add = [&] {
     return AsProgram(dir_.path(),
                      [](Client* c, ViewHandle) { return !OvelAddItem(c, "N", "n", 0); });
   };
+  auto limitFileSize = [](rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {bytes, bytes};
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  };
   const struct {
+    const Bytes& file;
     unsigned mode;
     const Identity* as;
     std::function<bool()> call;
     int cause;
   } cases[] = {
       // Another user's book, unreadable (as the owner when not root: mode 0).
-      {IsRoot() ? 0600u : 0u, &kNobody,
+      {book, IsRoot() ? 0600u : 0u, &kNobody,
        [&] { return AsProgram(dir_.path(), [](Client*, ViewHandle v) { return !v; }); }, EACCES},
-      {0444, &kNobody, add, EACCES},  // a book its owner made read-only
-      {0644, nullptr,                 // a file size limit below the book's size
+      {book, 0444, &kNobody, add, EACCES},  // a book its owner made read-only
+      // A file size limit below the book's size ...
+      {book, 0644, nullptr, [&] { return limitFileSize(8192) && add(); }, EFBIG},
+      // ... and below the count of saves, which marks the save under way
+      // before the book (an empty one, 3 bytes) is written.
+      {one, 0644, nullptr,
        [&] {
-         signal(SIGXFSZ, SIG_IGN);
-         struct rlimit limit = {8192, 8192};
-         return setrlimit(RLIMIT_FSIZE, &limit) == 0 && add();
+         return limitFileSize(4) && AsProgram(dir_.path(), [](Client*, ViewHandle v) {
+                  return !OvelDeleteViewItem(v, 0);
+                });
        },
        EFBIG},
   };
   chmod(dir_.path().c_str(), 0777);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.cause);
-    Write(book);
+    SCOPED_TRACE(&c - cases);
+    Write(c.file);
     chmod(dir_.BookFile().c_str(), c.mode);
     EXPECT_EQ(InChild([&] { return c.call() && errno == c.cause; }, c.as), 0);
-    EXPECT_EQ(File(), book);
+    EXPECT_EQ(File(), c.file);
     EXPECT_EQ(dir_.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
   }
 

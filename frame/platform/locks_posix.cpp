@@ -43,7 +43,14 @@ bool SetLock(int fd, short type, bool wait) {
   return true;
 }
 
-bool Flock(int fd, int operation, bool wait) {
+// Locks the directory open as `fd`; false with errno set when the lock
+// cannot be had (or, for tests, the file system is to look as if it locked
+// no directories).
+bool LockDirectory(int fd, int operation, bool wait) {
+  if (NoDirectoryLocks()) {
+    errno = EOPNOTSUPP;
+    return false;
+  }
   if (!wait) operation |= LOCK_NB;
   while (flock(fd, operation) != 0) {
     if (errno != EINTR) return false;
@@ -53,7 +60,7 @@ bool Flock(int fd, int operation, bool wait) {
 
 // Errors of flock that mean the file system does not lock directories
 // (network file systems); the lock file alone orders the calls there.
-bool DirectoryLocksUnsupported(int error) {
+bool MeansNoDirectoryLocks(int error) {
   return error == EBADF || error == ENOLCK || error == EOPNOTSUPP || error == EINVAL ||
          error == ENOSYS;
 }
@@ -80,10 +87,11 @@ void GiveLockFileOwners(int fd, const char* likeFile, const char* directory) {
 }
 
 // Opens the lock file, never through a symbolic link and only when it is a
-// regular file; for writing where the caller may, else for reading.  A
-// missing one is made when `create`.  -1 (the cause noted) when none can be
-// had; `*foreign` when what the name names is no lock file of ours (a link,
-// a directory, a FIFO).  `*info` is the opened file's.
+// regular file with no other name; for writing where the caller may, else
+// for reading.  A missing one is made when `create`.  -1 (the cause noted)
+// when none can be had; `*foreign` when what the name names is no lock file
+// of ours (a link, a hard link to some other file, a directory, a FIFO).
+// `*info` is the opened file's.
 int OpenLockFile(const char* path, const char* likeFile, const char* directory, bool create,
                  bool* writable, bool* foreign, struct stat* info) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -108,7 +116,15 @@ int OpenLockFile(const char* path, const char* likeFile, const char* directory, 
     PlatformNoteSystemError();
     return -1;
   }
-  if (!IsRegular(fd, info)) {
+  // A second name makes it some other file, perhaps another user's, whose
+  // first bytes the count of saves would overwrite: refused as a link is.
+  bool regular = IsRegular(fd, info);
+  if (regular && info->st_nlink > 1) {
+    errno = ELOOP;
+    PlatformNoteSystemError();
+    regular = false;
+  }
+  if (!regular) {
     *foreign = true;
     close(fd);
     return -1;
@@ -141,11 +157,11 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
   bool exclusive = mode == LockMode::kExclusive;
   // First the directory: every process takes the two locks in this order.
   int dir = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0 && !Flock(dir, exclusive ? LOCK_EX : LOCK_SH, wait)) {
+  if (dir >= 0 && !LockDirectory(dir, exclusive ? LOCK_EX : LOCK_SH, wait)) {
     int error = errno;
     close(dir);
     dir = -1;
-    if (!DirectoryLocksUnsupported(error)) {
+    if (!MeansNoDirectoryLocks(error)) {
       errno = error;
       NoteLockFailure();
       return false;
@@ -177,6 +193,7 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
     if (StillNamed(held, path)) break;
   }
   lock->file = fd;
+  lock->writable = fd >= 0 && writable;
   // The directory's lock excludes every local process; without it, only a
   // write lock on the lock file excludes others.  A lock file that is not
   // ours (planted as a link, or a FIFO) lets no change through: programs
@@ -193,17 +210,23 @@ bool PlatformLock(const char* directory, const char* path, const char* likeFile,
 bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
   if (lock.file == kNoFile) return false;
   uint8_t bytes[kLockCountBytes] = {};
-  ssize_t n = pread(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
-  if (n < 0) return false;
+  ssize_t n;
+  do {
+    n = pread(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    PlatformNoteSystemError();
+    return false;
+  }
   *count = DecodeLockCount(bytes);
   return true;
 }
 
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
-  if (lock.file == kNoFile) return false;
+  if (lock.file == kNoFile || !lock.writable) return false;
   uint8_t bytes[kLockCountBytes];
   EncodeLockCount(count, bytes);
-  return pwrite(static_cast<int>(lock.file), bytes, sizeof bytes, 0) == sizeof bytes;
+  return posix::WriteWhole(static_cast<int>(lock.file), bytes, sizeof bytes, 0);
 }
 
 void PlatformUnlock(BookLock* lock) {

@@ -48,8 +48,9 @@ bool PlatformLock(const char*, const char* path, const char*, LockMode mode, boo
                   BookLock* lock) {
   *lock = kNoLock;
   HANDLE handle = OpenLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  bool writable = handle != INVALID_HANDLE_VALUE;
   // A reader on a read-only directory or medium can still share the lock.
-  if (handle == INVALID_HANDLE_VALUE && mode == LockMode::kShared) {
+  if (!writable && mode == LockMode::kShared) {
     handle = OpenLockFile(path, GENERIC_READ, OPEN_EXISTING);
   }
   if (handle == INVALID_HANDLE_VALUE) {
@@ -71,6 +72,7 @@ bool PlatformLock(const char*, const char* path, const char*, LockMode mode, boo
   }
   lock->file = reinterpret_cast<FileRef>(handle);
   lock->exclusive = mode == LockMode::kExclusive;
+  lock->writable = writable;
   return true;
 }
 
@@ -80,6 +82,7 @@ bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
   DWORD got = 0;
   if (SetFilePointer(AsHandle(lock.file), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
       !ReadFile(AsHandle(lock.file), bytes, sizeof bytes, &got, nullptr)) {
+    PlatformNoteSystemError();
     return false;
   }
   *count = DecodeLockCount(bytes);
@@ -87,13 +90,17 @@ bool PlatformReadLockCount(const BookLock& lock, uint64_t* count) {
 }
 
 bool PlatformWriteLockCount(const BookLock& lock, uint64_t count) {
-  if (lock.file == kNoFile) return false;
+  if (lock.file == kNoFile || !lock.writable) return false;
   uint8_t bytes[kLockCountBytes];
   EncodeLockCount(count, bytes);
   DWORD written = 0;
-  return SetFilePointer(AsHandle(lock.file), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         WriteFile(AsHandle(lock.file), bytes, sizeof bytes, &written, nullptr) &&
-         written == sizeof bytes;
+  if (SetFilePointer(AsHandle(lock.file), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+      WriteFile(AsHandle(lock.file), bytes, sizeof bytes, &written, nullptr)) {
+    if (written == sizeof bytes) return true;
+    SetLastError(ERROR_WRITE_FAULT);
+  }
+  PlatformNoteSystemError();
+  return false;
 }
 
 void PlatformUnlock(BookLock* lock) {

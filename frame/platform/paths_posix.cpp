@@ -101,6 +101,12 @@ bool PlatformResolveFile(const char* path, char* out) {
   for (int links = 0; links < 40; ++links) {
     char target[kPathMax];
     ssize_t n = readlink(out, target, sizeof target - 1);
+    if (n < 0 && links > 0 && (errno == ENOENT || errno == ENOTDIR)) {
+      // A link that names nothing: no book is made through it, in a
+      // directory that whoever planted the link may not write.
+      PlatformNoteCause(Cause::kNotFound);
+      return false;
+    }
     if (n < 0) return true;  // not a link (or missing): the file itself
     target[n] = '\0';
     size_t keep = 0;  // a relative target is relative to the link's directory

@@ -23,6 +23,10 @@ bool IsRegular(int fd, struct stat* info);
 // their own groups.
 void TakeOwner(int fd, uid_t owner, gid_t group);
 
+// Writes all `size` bytes to `fd`, at offset `at` (at the file's offset
+// when negative); false, the cause noted, when the system refuses.
+bool WriteWhole(int fd, const void* buffer, size_t size, off_t at);
+
 // The process's file mode creation mask.
 mode_t CurrentUmask();
 

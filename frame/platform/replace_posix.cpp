@@ -26,13 +26,20 @@ bool PlatformMayReplace(const char* target) {
 
 namespace {
 
+// Flushes the directory's names; false (the system's cause noted) when it
+// cannot be opened or flushed.
 bool FlushDirectory(const char* directory) {
-  if (Injected(FaultPoint::kFlush, EIO)) return false;
-  int fd = open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  // A directory the caller may write and search but not read cannot be
-  // opened to flush; the rename is done and the system writes it in time.
-  if (fd < 0) return errno == EACCES;
-  bool flushed = fsync(fd) == 0;
+  int fd = Injected(FaultPoint::kOpen, EMFILE)
+               ? -1
+               : open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    // A directory the caller may write and search but not read cannot be
+    // opened to flush; the rename is done and the system writes it in time.
+    if (errno == EACCES) return true;
+    PlatformNoteSystemError();
+    return false;
+  }
+  bool flushed = !Injected(FaultPoint::kFlush, EIO) && fsync(fd) == 0;
   if (flushed) RecordFileOp(FileOp::kFlushDirectory, directory);
   // Some file systems cannot flush a directory, and say so; that is no
   // failure of the save.  An I/O error is.

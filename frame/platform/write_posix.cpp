@@ -22,6 +22,25 @@ void TakeOwner(int fd, uid_t owner, gid_t group) {
   // Neither is allowed: the file keeps the caller's owner and group.
 }
 
+bool WriteWhole(int fd, const void* buffer, size_t size, off_t at) {
+  // A short write (a full disk, a file size limit) is continued; the call
+  // after it reports the error.
+  size_t done = 0;
+  while (done < size) {
+    const char* from = static_cast<const char*>(buffer) + done;
+    ssize_t n = at < 0 ? write(fd, from, size - done)
+                       : pwrite(fd, from, size - done, at + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      PlatformNoteSystemError();
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 mode_t CurrentUmask() {
   mode_t mask = umask(0);
   umask(mask);
@@ -44,6 +63,7 @@ void TakeModeOf(int fd, const char* likeFile, const char* directory) {
 
 using posix::Injected;
 using posix::TakeModeOf;
+using posix::WriteWhole;
 
 bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pathOut,
                           FileRef* file) {
@@ -74,19 +94,7 @@ bool PlatformCreateUnique(const char* directory, const char* likeFile, char* pat
 
 bool PlatformWrite(FileRef file, const void* buffer, size_t size) {
   if (Injected(FaultPoint::kWrite, ENOSPC)) return false;
-  // A short write (a full disk, a file size limit) is continued; the call
-  // after it reports the error.
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = write(static_cast<int>(file), static_cast<const char*>(buffer) + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      PlatformNoteSystemError();
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (!WriteWhole(static_cast<int>(file), buffer, size, -1)) return false;
   RecordFileOpOn(FileOp::kWrite, file, buffer, size);
   return true;
 }
@@ -110,7 +118,10 @@ bool PlatformClose(FileRef file) {
 }
 
 void PlatformRemove(const char* path) {
+  // A clean-up step: what it meets is not the cause of a failure.
+  int error = errno;
   if (unlink(path) == 0) RecordFileOp(FileOp::kUnlink, path);
+  errno = error;
 }
 
 namespace {
