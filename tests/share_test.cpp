@@ -686,6 +686,26 @@ TEST_F(ShareTest, AReadOnlyBookIsNotReplacedAndAttributesAreKept) {
                         .Plain(3, "Cy Cc", "c@x")
                         .bytes());
 }
+
+// A lock file that is a second name of another file is never written
+// through: the book reads, but a change fails and the other file keeps its
+// bytes.
+TEST_F(ShareTest, AHardLinkedLockFileIsNotWrittenThrough) {
+  Write(BookBytes(1).Plain(1, "Ann Aa", "a@x"));
+  const std::string other = dir_.path() + "/OTHER.TXT", lock = dir_.path() + "/ADDRBOOK.LCK";
+  const Bytes text = {'k', 'e', 'e', 'p', ' ', 'm', 'e', ' ', 'a', 's', ' ', 'I', ' ', 'a', 'm'};
+  WriteBytes(other, text);
+  DeleteFileA(lock.c_str());
+  ASSERT_TRUE(CreateHardLinkA(lock.c_str(), other.c_str(), nullptr));
+  Bytes before = File();
+  EXPECT_EQ(OvelAddItem(client_, "Bo Bb", "b@x", nullptr), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(ReadBytes(other), text);
+  ViewHandle view = OvelInitView(client_, 0);
+  EXPECT_EQ(OvelGetViewCount(view), 1);
+  OvelFreeView(view);
+}
 #endif
 
 }  // namespace

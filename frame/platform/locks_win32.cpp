@@ -57,6 +57,18 @@ bool PlatformLock(const char*, const char* path, const char*, LockMode mode, boo
     PlatformNoteSystemError();
     return false;
   }
+  // A lock file with a second name (a hard link to another file) is never
+  // written: the count would go into that file.  It serves readers alone.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(handle, &info) && info.nNumberOfLinks > 1) {
+    if (mode == LockMode::kExclusive) {
+      CloseHandle(handle);
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      PlatformNoteSystemError();
+      return false;
+    }
+    writable = false;
+  }
   OVERLAPPED at = {};
   at.Offset = kLockedByte;
   DWORD flags = (mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) |
