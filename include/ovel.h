@@ -40,8 +40,10 @@ typedef __int32 int32_t;
  * ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_SHARING_VIOLATION) are passed
  * on as the system gave them.  The library's own causes:
  *
- *   EINVAL / ERROR_INVALID_HANDLE        not an open Client, not a live view
- *                                        (every call taking one)
+ *   EINVAL / ERROR_INVALID_HANDLE        not an open Client, not a live view,
+ *                                        or one inherited across fork (every
+ *                                        call taking one; OvelTerminate frees
+ *                                        an inherited Client and returns 1)
  *   EINVAL / ERROR_INVALID_PARAMETER     a null, empty or overlong argument;
  *                                        an index that names no entry
  *                                        (OvelInitialize, OvelAddItem,
@@ -58,8 +60,11 @@ typedef __int32 int32_t;
  *   EISDIR / ERROR_ACCESS_DENIED         the book or its lock file is a
  *                                        directory
  *   ENXIO                                ... a FIFO, device or socket (POSIX)
- *   ELOOP                                the lock file is a symbolic link
- *                                        (POSIX; a change)
+ *   ELOOP / ERROR_CANT_ACCESS_FILE       the lock file is a symbolic link
+ *                                        or a second name of another file
+ *                                        (a change; Windows: a hard link)
+ *   ENOENT                               ADDRBOOK.DAT is a symbolic link
+ *                                        that names no file (POSIX)
  *   EACCES / ERROR_ACCESS_DENIED         a book its owner made read-only
  *                                        (OvelAddItem, OvelDeleteViewItem,
  *                                        OvelEndChanges)
