@@ -152,10 +152,11 @@ extern "C" OVEL_EXPORT int OVELAPI OvelGetViewCount(ViewHandle view) {
   CallErrors errors;
   ViewSnapshot snapshot;
   if (!ProveView(view, &snapshot)) return errors.Fail(Cause::kInvalidHandle, -1);
-  // A list that could not be read again is counted as it is.
+  // A list that could not be read again is counted as it is; one that was
+  // dropped (see RevertBook) is not counted at all.
   BookCall call(snapshot.client, BookAccess::kRead);
   const Book* book = call.book();
-  if (!book) return errors.Fail(-1);
+  if (!book || book->listDropped) return errors.Fail(-1);
   LocalLock<View> record(snapshot.handle);
   record->seenLoads = book->loads;
   if (record->count < 0 || record->countStamp != book->changeCount) {
@@ -180,6 +181,10 @@ extern "C" OVEL_EXPORT ViewItem* OVELAPI OvelGetViewItem(ViewHandle view, int in
     LockedBook locked(snapshot.client);
     const Book* book = locked.book();
     if (!book) return errors.Fail(Cause::kInvalidHandle, nullptr);
+    if (book->listDropped) {
+      PlatformRestoreCause(book->dropCause);
+      return errors.Fail(nullptr);
+    }
     LocalLock<View> record(snapshot.handle);
     entry = FindViewEntry(book, index, snapshot.includeGroups, &record->cursor);
     loads = book->loads;

@@ -52,6 +52,11 @@ struct Book {
   Entry* previousEntries;
   uint32_t previousLoads;
   bool hasPrevious;
+  // The list held changes the file does not and the file could not be read
+  // again to put it back: views show nothing until it can, and fail with
+  // the cause noted then.
+  bool listDropped;
+  long dropCause;
   // During one call that reads or changes the file: where the book's files
   // are, and the lock held (kNoLock when none).
   const BookFiles* files;

@@ -11,6 +11,7 @@ long gCalls[kPoints];
 long gArmedAt[kPoints];  // call number that fails; 0 when disarmed
 long gCallsAll;
 long gArmedAllAt;
+long gInjectedCause;
 
 bool gRecording;
 std::vector<RecordedFileOp> gRecorded;
@@ -22,7 +23,7 @@ bool gCollideStamps;
 
 }  // namespace
 
-bool FaultTrips(FaultPoint point) {
+bool FaultTrips(FaultPoint point, long cause) {
   int i = static_cast<int>(point);
   ++gCalls[i];
   ++gCallsAll;
@@ -30,6 +31,7 @@ bool FaultTrips(FaultPoint point) {
   if (trips) {
     gArmedAt[i] = 0;
     gArmedAllAt = 0;
+    gInjectedCause = cause;
   }
   return trips;
 }
@@ -48,7 +50,10 @@ void FaultReset() {
   }
   gCallsAll = 0;
   gArmedAllAt = 0;
+  gInjectedCause = 0;
 }
+
+long InjectedCause() { return gInjectedCause; }
 
 long FaultCalls(FaultPoint point) { return gCalls[static_cast<int>(point)]; }
 long FaultCallsAll() { return gCallsAll; }

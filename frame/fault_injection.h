@@ -75,8 +75,12 @@ bool NoDirectoryLocks();
 void CollideStamps(bool collide);
 bool StampsCollide();
 
-// True when this call of `point` is the one armed to fail.
-bool FaultTrips(FaultPoint point);
+// True when this call of `point` is the one armed to fail, with `cause`
+// (the system's error code) then the cause it fails with.
+bool FaultTrips(FaultPoint point, long cause = 0);
+// The cause of the last call that failed on purpose since the last reset;
+// 0 when none did.
+long InjectedCause();
 // Makes the nth call of `point` from now on fail (1 is the next call).
 void FaultArm(FaultPoint point, long nth);
 // Makes the nth call of any point from now on fail.
@@ -87,7 +91,7 @@ void FaultReset();
 long FaultCalls(FaultPoint point);
 long FaultCallsAll();
 #else
-inline bool FaultTrips(FaultPoint) { return false; }
+inline bool FaultTrips(FaultPoint, long = 0) { return false; }
 inline void RecordFileOp(FileOp, const char*, const char* = nullptr) {}
 inline void RecordFileOpOn(FileOp, intptr_t, const void* = nullptr, size_t = 0) {}
 inline void RecordOpenedFile(intptr_t, const char*) {}

@@ -79,6 +79,7 @@ void InstallBook(Book* book, const ParsedBook& parsed, const BookVersion& versio
   book->entries = parsed.entries;
   book->entryCount = parsed.entryCount;
   book->dirty = 0;
+  book->listDropped = false;
   book->version = version;
   ++book->loads;
   ++book->changeCount;
@@ -98,6 +99,23 @@ void ReplaceList(Book* book, const ParsedBook& parsed, const BookVersion& versio
   book->previousLoads = book->loads;
   book->hasPrevious = true;
   InstallBook(book, parsed, version);
+}
+
+// Drops a list that holds changes the file does not, where the file cannot
+// be read to put it back.  A new load count tells views that read the list
+// it was (their indexes name nothing now); the impossible stamp makes the
+// next call read the file.
+void DropList(Book* book) {
+  FreePreviousEntries(book);
+  FreeEntryList(book->entries);
+  book->entries = nullptr;
+  book->entryCount = 0;
+  book->dirty = 0;
+  book->listDropped = true;
+  book->dropCause = PlatformNotedCause();
+  book->version.file = {0, 0, -1, 0, 0, true};  // no file has this stamp
+  ++book->loads;
+  ++book->changeCount;
 }
 
 }  // namespace
@@ -147,8 +165,7 @@ void RevertBook(Book* book) {
   if (ReadBook(book, &parsed, &version) == kBookLoaded) {
     ReplaceList(book, parsed, version);
   } else {
-    book->version.file = {0, 0, -1, 0, 0, true};  // no file has this stamp
-    book->dirty = 0;
+    DropList(book);
   }
   PlatformRestoreCause(cause);
 }
@@ -169,6 +186,7 @@ void ReleaseBook(Book* book) {
   FreeEntryList(book->entries);
   book->entries = nullptr;
   book->entryCount = 0;
+  book->listDropped = false;
   ++book->changeCount;
 }
 

@@ -45,8 +45,9 @@ bool SaveBook(Book* book);
 bool SaveChange(Book* book);
 // Puts a changed list back to what the file holds (the list it replaces
 // kept as the previous one, since views may name its entries).  Where the
-// file cannot be read, the next call that looks at it reads it.  Keeps the
-// noted cause.
+// file cannot be read, the list is dropped (Book::listDropped): no view
+// shows a change the file does not hold, and the next call that looks at
+// the file reads it.  Keeps the noted cause.
 void RevertBook(Book* book);
 
 }  // namespace ovel

@@ -1,7 +1,7 @@
 // Every exported call of a whole scenario, with each allocation and file
-// operation it performs failing in turn: the call gives its failure result,
-// nothing leaks, the book file stays byte-identical, and the same call
-// without injection then succeeds.
+// operation it performs failing in turn: the call gives its failure result
+// and the cause the failing operation gave, nothing leaks, the book file
+// stays byte-identical, and the same call without injection then succeeds.
 #include <iostream>
 #include <string>
 
@@ -73,17 +73,21 @@ TEST(FaultSweep, EveryCallOfAScenarioFailsCleanlyAtEveryPoint) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     Bytes before;
-    long blocks = 0, locals = 0;
+    long blocks = 0, locals = 0, cause = 0, injected = 0;
     long swept = SweepFaults(
         [&] {
           before = ReadBytes(dir.BookFile());
           blocks = LiveBlocks();
           locals = LiveLocals();
-          return step.call();
+          bool succeeded = step.call();
+          cause = LastCause();
+          injected = ovel::InjectedCause();
+          return succeeded;
         },
         [&](bool succeeded, long point) {
           EXPECT_EQ(succeeded, point == 0) << "fault point " << point;
           if (succeeded) return;
+          EXPECT_EQ(cause, injected) << "fault point " << point;
           EXPECT_EQ(ReadBytes(dir.BookFile()), before) << "fault point " << point;
           EXPECT_EQ(dir.Files(), std::vector<std::string>{"ADDRBOOK.DAT"});
           if (step.what == "OvelInitialize") {

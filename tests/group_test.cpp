@@ -61,6 +61,15 @@ TEST_F(GroupTest, GroupAndPlainEntryOfOneNameExpandTheGroup) {
   EXPECT_EQ(Expand("team", 0), Names_{"Ann"});
 }
 
+// Where a file gives two entries one id, the first in list order bears it:
+// a group naming the id expands to that entry, before a save and after it.
+TEST_F(GroupTest, ARepeatedIdNamesTheFirstEntryThatBearsIt) {
+  Write(BookBytes(3).Plain(2, "Ann Aa", "a").Plain(2, "Bob Bb", "b").Group(1, "Pals", {2}));
+  EXPECT_EQ(Expand("Pals", 0), Names_{"Ann Aa"});
+  ASSERT_EQ(OvelAddItem(client_, "Cy Cc", "c", nullptr), 1);
+  EXPECT_EQ(Expand("Pals", 0), Names_{"Ann Aa"});
+}
+
 TEST_F(GroupTest, RepeatsAreKeptAndCyclesEnd) {
   // A diamond: Top holds Left and Right, both holding Ann.  Loop holds
   // itself; Ping and Pong hold each other.

@@ -482,15 +482,18 @@ TEST_F(StoreTest, SaveDropsMembersThatNameNoEntry) {
 }
 
 TEST_F(StoreTest, NewEntryNeverTakesTheIdOfALoadedOne) {
-  // Two records whose ids exceed the count: the next id must pass them, or
-  // the new entry would take Bob's id and his membership with it.
-  Write(BookBytes(2).Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}).bytes());
-  ASSERT_EQ(Add("Al Aa", "a"), 1);
-  EXPECT_EQ(
-      File(),
-      BookBytes(3).Plain(1, "Al Aa", "a").Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}).bytes());
-  EXPECT_EQ(TakeMembers(OvelExpandGroup(client_, "pals", 0)),
-            (std::vector<Item>{{0, 4, "Bob Bee", "b", ""}}));
+  // Records whose ids exceed the count: the next id must pass them, or the
+  // new entry would take Bob's id and his membership with it.
+  for (const BookBytes& book : {BookBytes(2).Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}),
+                                BookBytes(2).Plain(3, "Bob Bee", "b").Group(1, "Pals", {3})}) {
+    Write(book);
+    ASSERT_EQ(Add("Al Aa", "a"), 1);
+    EXPECT_EQ(
+        File(),
+        BookBytes(3).Plain(1, "Al Aa", "a").Plain(2, "Bob Bee", "b").Group(3, "Pals", {2}).bytes());
+    EXPECT_EQ(TakeMembers(OvelExpandGroup(client_, "pals", 0)),
+              (std::vector<Item>{{0, 4, "Bob Bee", "b", ""}}));
+  }
 }
 
 TEST_F(StoreTest, EntryListIsInMemoryOnlyWhileReferencesAreHeld) {
@@ -556,6 +559,10 @@ TEST_F(StoreTest, EveryFailureOfAnAddLeavesTheBookAsItWas) {
   }
   EXPECT_EQ(Listed(), (std::vector<std::string>{"New0 Entry", "New0 Entry", "New0 Entry",
                                                 "New0 Entry", "Ann Lee", "Pals", "Bob Ray"}));
+  // A failed save gave the entries in memory their old ids back: the group
+  // still names its members.
+  EXPECT_EQ(Names(TakeMembers(OvelExpandGroup(client_, "Pals", 0))),
+            (std::vector<std::string>{"Ann Lee", "Bob Ray"}));
 }
 
 // Many changes, one save: kept whole or discarded whole; meanwhile the
@@ -602,6 +609,85 @@ TEST_F(StoreTest, ATransactionSavesItsChangesOnceOrNotAtAll) {
   EXPECT_EQ(Add("Fay Ff", "f@x"), 1);
   EXPECT_EQ(Listed(false), (std::vector<std::string>{"Bo Bb", "Dee Dd", "Fay Ff"}));
   OvelFreeView(view);
+}
+
+// A transaction that ends unsaved (discarded, or its save failed) leaves
+// no view showing its changes: views show the file, or where another
+// program that ignores the lock left it unreadable, nothing until it can be
+// read again.  (Each case runs as a program of its own where the system
+// gives a real fault: a file size limit, another user's read-only book.)
+TEST_F(StoreTest, AnUnsavedTransactionNeverStaysInView) {
+  BookBytes book(300);
+  for (uint16_t id = 1; id <= 300; ++id) book.Plain(id, Numbered("Person P", 1000 + id), "p@x");
+  const Bytes original = book.bytes();  // 6 KB
+  const Bytes damaged(original.begin(), original.begin() + 100);
+  // Another program's file, written beforehand (a size limit may forbid
+  // writing it then), put in the book's place.
+  namespace fs = std::filesystem;
+  auto stage = [&](const char* name, const Bytes& bytes, bool readOnly) {
+    WriteBytes(dir_.path() + name, bytes);
+    if (readOnly)
+      fs::permissions(dir_.path() + name, fs::perms::owner_write, fs::perm_options::remove);
+  };
+  auto put = [&](const char* name) {
+    std::error_code error;  // Windows replaces no read-only file
+    fs::permissions(dir_.BookFile(), fs::perms::owner_write, fs::perm_options::add, error);
+    fs::rename(dir_.path() + name, dir_.BookFile(), error);
+    return !error;
+  };
+  const struct {
+    int keep;
+    bool damage, readOnly, sizeLimit;
+    long endCause;  // 0: OvelEndChanges returns 1
+  } cases[] = {
+    {0, true, false, false, 0},
+    {0, false, false, false, 0},
+    {1, true, true, false, OVEL_CAUSE(EACCES, ERROR_ACCESS_DENIED)},
+#if !defined(_WIN32)
+    {1, false, false, true, EFBIG},
+    {1, true, false, true, EFBIG},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    std::remove(dir_.BookFile().c_str());
+    std::remove((dir_.path() + "/ADDRBOOK.LCK").c_str());
+    Write(original);
+    if (c.damage) {
+      stage("/damaged", damaged, c.readOnly);
+      stage("/original", original, false);
+    }
+    auto run = [&] {
+      return AsProgram(dir_.path(), [&](Client* client, ViewHandle view) {
+        bool ok = OvelBeginChanges(client) && OvelAddItem(client, "Al Aa", "a@x", nullptr) &&
+                  OvelAddItem(client, "Zed Zz", "z@x", nullptr) && OvelGetViewCount(view) == 302;
+        ok = ok && (!c.damage || put("/damaged"));
+        int ended = OvelEndChanges(client, c.keep);
+        ok = ok && (c.endCause ? !ended && LastCause() == c.endCause : ended == 1);
+        if (c.damage) {
+          const long kMalformed = OVEL_CAUSE(EBADMSG, ERROR_FILE_CORRUPT);
+          ok = ok && OvelGetViewCount(view) == -1 && LastCause() == kMalformed &&
+               !OvelGetViewItem(view, 0) && LastCause() == kMalformed;
+          ok = put("/original") && ok;  // readable again: the view shows the file
+        }
+        return ok && OvelGetViewCount(view) == 300 && ViewNames(view).back() == "Person P1300";
+      });
+    };
+#if defined(_WIN32)
+    EXPECT_TRUE(run());
+#else
+    chmod(dir_.path().c_str(), 0777);
+    EXPECT_EQ(InChild(
+                  [&] {
+                    signal(SIGXFSZ, SIG_IGN);
+                    struct rlimit limit = {4096, 4096};
+                    return (!c.sizeLimit || setrlimit(RLIMIT_FSIZE, &limit) == 0) && run();
+                  },
+                  c.readOnly ? &kNobody : nullptr),
+              0);
+#endif
+    EXPECT_EQ(File(), original);
+  }
 }
 
 // Ids grow within a transaction; past their 14 bits a new entry would take

@@ -45,7 +45,7 @@ int ErrnoOf(Cause cause) {
 namespace posix {
 
 bool Injected(FaultPoint point, int error) {
-  if (!FaultTrips(point)) return false;
+  if (!FaultTrips(point, static_cast<long>(error))) return false;
   errno = error;
   gNotedError = error;
   return true;

@@ -43,7 +43,7 @@ DWORD ErrorOf(Cause cause) {
 namespace win32 {
 
 bool Injected(FaultPoint point, DWORD error) {
-  if (!FaultTrips(point)) return false;
+  if (!FaultTrips(point, static_cast<long>(error))) return false;
   SetLastError(error);
   gNotedError = error;
   return true;
