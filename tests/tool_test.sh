@@ -29,6 +29,14 @@ expect 1 "ambiguous delete" -- "$tool" -d "$work/club" delete --name Cher
 stderr_has "ambiguous" "ambiguous names are refused"
 expect 0 "delete by index" -- "$tool" -d "$work/club" delete 0 --yes
 stdout_has "deleted Ada Byron" "delete names what it deleted"
+# A save keeps who may read and write the book (under Wine as well, where
+# the mode is the book's Windows security).
+for mode in 600 644; do
+  chmod "$mode" "$work/club/ADDRBOOK.DAT"
+  expect 0 "a save of a book of mode $mode" -- "$tool" -d "$work/club" add "Mo $mode" m@x
+  kept=$(stat -c %a "$work/club/ADDRBOOK.DAT")
+  [ "$kept" = "$mode" ] && pass || fail "a book of mode $mode is $kept after a save"
+done
 expect 1 "too long" -- "$tool" -d "$work/club" add "A name that is far too long for it" x
 stderr_has "longer than 24" "the reason is given"
 expect 1 "missing index" -- "$tool" -d "$work/club" delete 99
