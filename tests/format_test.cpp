@@ -216,6 +216,16 @@ TEST(FormatVcard, FilesGiveRows) {
        "card",
        {"1|Bart Fitzgerald|bart@x.org||shortened: the middle name",
         "8|Cut Short|+1 555||refused: the card has no END:VCARD (is the file cut short?)"}},
+      // E-mails equally preferred: the first of them; CR line ends alone.
+      {"BEGIN:VCARD\r\nFN:Eve Equal\r\nEMAIL:plain@x.org\r\nEMAIL;PREF=1:first@x.org\r\n"
+       "EMAIL;TYPE=pref:second@x.org\r\nEND:VCARD\r\n",
+       "",
+       "card",
+       {"1|Eve Equal|first@x.org||"}},
+      {"BEGIN:VCARD\rVERSION:3.0\rFN:Cy Return\rEMAIL:cy@x.org\rEND:VCARD\r",
+       "",
+       "card",
+       {"1|Cy Return|cy@x.org||"}},
   });
 }
 
@@ -230,6 +240,11 @@ TEST(FormatLdif, FilesGiveRows) {
        "record",
        {"3|Zo\xC3\xAB Quinn|zoe@x.org|from thunderbird|", "12|Phil Phone|+1 555 0100||",
         "17|Friends|||group"}},
+      // CR line ends alone.
+      {"dn: cn=Cy Return\rcn: Cy Return\rmail: cy@x.org\r",
+       "",
+       "record",
+       {"1|Cy Return|cy@x.org||"}},
   });
 }
 
@@ -243,6 +258,11 @@ TEST(FormatMutt, FilesGiveRows) {
        {"2|Ann Lee|ann@x.org|met at the fair|", "3|Bob Ray|bob@x.org||",
         "4|Ludwig van%Beethoven|l@x.org||", "5|both|||group", "6|one|ann||group",
         "7||||refused: not an alias line"}},
+      // CR line ends alone.
+      {"alias cy Cy Return <cy@x.org>\ralias dee Dee Dot <d@x.org>\r",
+       "",
+       "alias",
+       {"1|Cy Return|cy@x.org||", "2|Dee Dot|d@x.org||"}},
   });
 }
 
