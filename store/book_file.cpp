@@ -101,21 +101,26 @@ void ReplaceList(Book* book, const ParsedBook& parsed, const BookVersion& versio
   InstallBook(book, parsed, version);
 }
 
+// Frees the entry list and the previous one; views see the change.
+void FreeLists(Book* book) {
+  FreePreviousEntries(book);
+  FreeEntryList(book->entries);
+  book->entries = nullptr;
+  book->entryCount = 0;
+  ++book->changeCount;
+}
+
 // Drops a list that holds changes the file does not, where the file cannot
 // be read to put it back.  A new load count tells views that read the list
 // it was (their indexes name nothing now); the impossible stamp makes the
 // next call read the file.
 void DropList(Book* book) {
-  FreePreviousEntries(book);
-  FreeEntryList(book->entries);
-  book->entries = nullptr;
-  book->entryCount = 0;
+  FreeLists(book);
   book->dirty = 0;
   book->listDropped = true;
   book->dropCause = PlatformNotedCause();
   book->version.file = {0, 0, -1, 0, 0, true};  // no file has this stamp
   ++book->loads;
-  ++book->changeCount;
 }
 
 }  // namespace
@@ -182,12 +187,8 @@ BookStatus AcquireBook(Book* book) {
 void ReleaseBook(Book* book) {
   if (book->loadCount <= 0) return;
   if (--book->loadCount > 0) return;
-  FreePreviousEntries(book);
-  FreeEntryList(book->entries);
-  book->entries = nullptr;
-  book->entryCount = 0;
+  FreeLists(book);
   book->listDropped = false;
-  ++book->changeCount;
 }
 
 BookStatus LoadBook(Book* book) {
