@@ -49,14 +49,52 @@ struct Book {
   std::vector<ModelEntry> entries;
   int owner = -1;                 // the client whose transaction is open
   std::vector<ModelEntry> saved;  // meanwhile: what the file holds
+  bool dirty = false;             // the open transaction changed the list
+  // A discard of a changed list reads the file again: the list it replaces
+  // stays as the previous one, which views that read it still delete from.
+  uint32_t loads = 0;
+  std::vector<ModelEntry> previous;
+  uint32_t previousLoads = 0;
+  bool hasPrevious = false;
 
   // What the file holds: the entries, or during a transaction those before it.
   const std::vector<ModelEntry>& InFile() const { return owner < 0 ? entries : saved; }
   // Whether client `c` may change the book now.
   bool MayChange(int c) const { return owner < 0 || owner == c; }
   void Discard() {
+    if (dirty) {
+      previous = entries;
+      previousLoads = loads++;
+      hasPrevious = true;
+    }
     entries = saved;
     owner = -1;
+    dirty = false;
+  }
+  // What a delete of `index` through a view that last read the list
+  // `seen` does: the entry it named is looked for again by its content in
+  // a list read since; a view older than the previous list deletes nothing
+  // and fails.
+  bool Delete(uint32_t seen, int index) {
+    if (seen == loads) {
+      if (index >= 0 && index < static_cast<int>(entries.size())) {
+        entries.erase(entries.begin() + index);
+        dirty = owner >= 0;
+      }
+      return true;
+    }
+    if (!hasPrevious || seen != previousLoads) return false;
+    if (index < 0 || index >= static_cast<int>(previous.size())) return true;
+    const ModelEntry& e = previous[index];
+    for (auto at = entries.begin(); at != entries.end(); ++at) {
+      if (at->name == e.name && at->address == e.address && at->comment == e.comment) {
+        entries.erase(at);
+        dirty = owner >= 0;
+        break;
+      }
+    }
+    previous.erase(previous.begin() + index);
+    return true;
   }
 
   void Insert(const ModelEntry& entry) {
@@ -90,7 +128,8 @@ struct ClientSlot {
 
 struct ViewSlot {
   ViewHandle handle = nullptr;
-  int client = -1;  // -1: freed (the handle is stale)
+  int client = -1;    // -1: freed (the handle is stale)
+  uint32_t seen = 0;  // Book::loads when it last read the list
 };
 
 // Reads the input a byte at a time; zeros when it runs out.
@@ -169,7 +208,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int result = OvelAddItem(slot.client, name.c_str(), address.c_str(),
                                  commentKind == 0 ? nullptr : comment.c_str());
         if (result != (expected ? 1 : 0)) Fail("add result");
-        if (result) book.Insert({name, address, comment});
+        if (result) {
+          book.Insert({name, address, comment});
+          if (book.owner >= 0) book.dirty = true;
+        }
         break;
       }
       case 2: {  // open a view
@@ -178,6 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         v.handle = OvelInitView(slot.client, in.Byte() % 2);
         if (!v.handle) Fail("init view");
         v.client = c;
+        v.seen = book.loads;
         break;
       }
       case 3: {  // free a view; a freed one is refused
@@ -195,6 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           break;
         }
         CheckView(books[clients[v.client].book], v.handle);
+        v.seen = books[clients[v.client].book].loads;
         break;
       }
       case 5: {  // delete through a view
@@ -207,10 +251,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           break;
         }
         Book& viewed = books[clients[v.client].book];
-        if (result != (viewed.MayChange(v.client) ? 1 : 0)) Fail("delete result");
-        if (!result) break;
-        if (index >= 0 && index < static_cast<int>(viewed.entries.size())) {
-          viewed.entries.erase(viewed.entries.begin() + index);
+        if (result != (viewed.MayChange(v.client) && viewed.Delete(v.seen, index) ? 1 : 0)) {
+          Fail("delete result");
         }
         break;
       }
@@ -255,7 +297,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int keep = in.Byte() % 2;
         int result = OvelEndChanges(slot.client, keep);
         if (result != (slot.client && book.owner == c ? 1 : 0)) Fail("end result");
-        if (result && keep) book.owner = -1;
+        if (result && keep) {
+          book.owner = -1;
+          book.dirty = false;
+        }
         if (result && !keep) book.Discard();
         break;
       }
