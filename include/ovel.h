@@ -169,6 +169,32 @@ OVEL_EXPORT void OVELAPI OvelFreeGroup(MemberItem* list);
 OVEL_EXPORT int OVELAPI OvelBeginChanges(Client* client);
 OVEL_EXPORT int OVELAPI OvelEndChanges(Client* client, int keep);
 
+/* Beyond the eleven functions: groups made and changed.
+ *
+ * OvelAddGroup adds an empty group named name (a name like any entry's:
+ * "%" joins words of the surname) with comment; 1 when added and saved,
+ * else 0 with nothing changed.  No two groups share a name in any case
+ * (EEXIST); a plain entry of the same name is no conflict.
+ *
+ * OvelAddGroupMember makes the entry at index of view (a plain entry or, in
+ * a view with groups, a group) a member of the group named groupName (any
+ * case, as OvelExpandGroup finds it); 1 when it is a member afterwards and
+ * the book is saved (a member already there: 1, and nothing is saved),
+ * else 0 with nothing changed.  Members keep the order they were added in.
+ * A group is never its own member (EINVAL); deeper cycles are allowed.
+ *
+ * OvelRemoveGroupMember takes that entry out of the group; 1 when it is no
+ * member afterwards and the book is saved, else 0.
+ *
+ * An index means what it means to OvelDeleteViewItem: the entry the view
+ * showed when it last read the list, found again by its content when
+ * another program changed the file; ESTALE when the view cannot tell which
+ * entry that is.  Inside a transaction these change the list in memory,
+ * like adds and deletes, and OvelEndChanges saves them. */
+OVEL_EXPORT int OVELAPI OvelAddGroup(Client* client, const char* name, const char* comment);
+OVEL_EXPORT int OVELAPI OvelAddGroupMember(ViewHandle view, const char* groupName, int index);
+OVEL_EXPORT int OVELAPI OvelRemoveGroupMember(ViewHandle view, const char* groupName, int index);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,10 +1,10 @@
-# Checks that a built library exports exactly the eleven functions and the
-# transaction pair under their plain names, and (for a DLL) needs no MinGW
+# Checks that a built library exports exactly the eleven functions, the
+# transaction pair and the group functions under their plain names, and (for a DLL) needs no MinGW
 # runtime DLL.
 # Run with -DLIBRARY=... -DTOOL=... -DKIND=elf|pe
 set(expected OvelAddItem OvelDeleteViewItem OvelExpandGroup OvelFreeGroup OvelFreeItem
     OvelFreeView OvelGetViewCount OvelGetViewItem OvelInitView OvelInitialize OvelTerminate
-    OvelBeginChanges OvelEndChanges)
+    OvelBeginChanges OvelEndChanges OvelAddGroup OvelAddGroupMember OvelRemoveGroupMember)
 if(KIND STREQUAL "elf")
   execute_process(COMMAND ${TOOL} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE out
                   RESULT_VARIABLE rc)
