@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 
 #include "formats/format_support.h"
@@ -132,9 +133,8 @@ int Preference(const std::string& params) {
   return 101;
 }
 
-std::vector<Property> Properties(const std::string& input) {
+void ForEachProperty(const std::string& input, const std::function<void(const Property&)>& take) {
   std::string_view text = input;
-  std::vector<Property> properties;
   int line = 0;
   size_t at = 0;
   auto next = [&] {
@@ -145,10 +145,19 @@ std::vector<Property> Properties(const std::string& input) {
     if (!content.empty() && content.back() == '\r') content.pop_back();
     return content;
   };
+  // A property is handed on once the next begins, unfolded, and decoded
+  // then: a folded line continues the encoded value.
+  Property pending;
+  bool started = false;
+  auto handOn = [&] {
+    if (!started) return;
+    pending.value = Decoded(pending.params, std::move(pending.value));
+    take(pending);
+  };
   while (at < text.size()) {
     std::string content = next();
-    if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && !properties.empty()) {
-      properties.back().value += content.substr(1);
+    if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && started) {
+      pending.value += content.substr(1);
       continue;
     }
     size_t colon = content.find(':');
@@ -164,11 +173,11 @@ std::vector<Property> Properties(const std::string& input) {
         value += next();
       }
     }
-    properties.push_back({name, value, line, params});
+    handOn();
+    pending = {std::move(name), std::move(value), line, std::move(params)};
+    started = true;
   }
-  // Decoded once unfolded: a folded line continues the encoded value.
-  for (Property& p : properties) p.value = Decoded(p.params, p.value);
-  return properties;
+  handOn();
 }
 
 std::vector<std::string> Components(const std::string& value, char separator) {
