@@ -2,6 +2,7 @@
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -93,20 +94,24 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
     } else if (!why.empty()) {
       ++tally.refused;
       std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
-    } else if (!options.allowDuplicates && held.count({DisplayName(entry->name), entry->address})) {
+    } else if (std::pair key{DisplayName(entry->name), entry->address};
+               !options.allowDuplicates && held.count(key)) {
       ++tally.duplicates;
     } else {
-      tally.accepted.push_back(*entry);
+      // Shown only when said: most rows of a large file are added unsaid.
+      if (!row.shortened.empty() || options.dryRun) {
+        std::string name = ShownText(key.first, shown);
+        if (!row.shortened.empty()) {
+          std::cerr << where << row.line << ": " << name << ": " << row.shortened
+                    << " left out to fit the book's " << kMaxName << " characters\n";
+        }
+        if (options.dryRun) {
+          std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
+        }
+      }
+      tally.accepted.push_back(std::move(*entry));
       tally.lines.push_back(row.line);
-      held.insert({DisplayName(entry->name), entry->address});
-      std::string name = ShownText(DisplayName(entry->name), shown);
-      if (!row.shortened.empty()) {
-        std::cerr << where << row.line << ": " << name << ": " << row.shortened
-                  << " left out to fit the book's " << kMaxName << " characters\n";
-      }
-      if (options.dryRun) {
-        std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
-      }
+      held.insert(std::move(key));
     }
   }
   return tally;
@@ -139,12 +144,28 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
   std::stringstream read;
   if (path == "-") {
     read << std::cin.rdbuf();
-  } else {
-    std::ifstream in(FilePath(path), std::ios::binary);
-    if (!in) return false;
-    read << in.rdbuf();
+    *bytes = read.str();
+    return true;
   }
-  *bytes = read.str();
+  std::filesystem::path file = FilePath(path);
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  // A regular file in one read of its size, not through a stream buffer
+  // that grows and is copied; anything else (a pipe), or what the file
+  // gained meanwhile, through the stream after it.
+  std::error_code error;
+  uintmax_t size = std::filesystem::is_regular_file(file, error) ? file_size(file, error) : 0;
+  bytes->clear();
+  if (!error && size > 0) {
+    bytes->resize(static_cast<size_t>(size));
+    in.read(bytes->data(), static_cast<std::streamsize>(size));
+    bytes->resize(static_cast<size_t>(in.gcount()));
+  }
+  in.clear();
+  if (in.peek() != std::ifstream::traits_type::eof()) {
+    read << in.rdbuf();
+    *bytes += read.str();
+  }
   return true;
 }
 
@@ -166,7 +187,8 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   std::string bytes, error;
   if (!ReadBytes(path, &bytes)) return book.Fail("cannot read " + ArgumentText(settings, path));
   ImportText file;
-  if (!ReadImport(bytes, {options.input, options.columns, options.formulaGuard}, &file, &error))
+  if (!ReadImport(std::move(bytes), {options.input, options.columns, options.formulaGuard}, &file,
+                  &error))
     return book.Fail(ArgumentText(settings, path) + ": " + error);
   const std::string where = ShownUtf8(ArgumentText(settings, path), Shown(settings)) + ":";
   // Every row goes in within one transaction, saved once at the end; the
