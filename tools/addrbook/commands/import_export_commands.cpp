@@ -2,6 +2,10 @@
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -17,8 +21,11 @@
 namespace addrbook {
 namespace {
 
-// The direct members of every group, as indexes of `entries`.
-std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+// The direct members of every group, as indexes of `entries`; nullopt
+// (reported) when a group's members cannot be read.
+std::optional<std::vector<GroupMembers>> AllGroupMembers(BookAccess& book,
+                                                         const std::vector<Entry>& entries,
+                                                         Encoding encoding) {
   std::map<std::tuple<bool, std::string, std::string>, int> byKey;
   for (const Entry& e : entries) {
     byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
@@ -27,7 +34,9 @@ std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<En
   for (const Entry& e : entries) {
     if (!e.group) continue;
     GroupMembers g{e.index, {}};
-    for (const Entry& m : book.Members(e.name, false)) {
+    auto members = book.Expand(e.name, false, ToUtf8(e.name, encoding));
+    if (!members) return std::nullopt;
+    for (const Entry& m : *members) {
       auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
       g.members.push_back(found == byKey.end() ? -1 : found->second);
     }
@@ -134,15 +143,29 @@ bool AddAll(BookAccess& book, const Tally& tally, bool progress) {
   return true;
 }
 
-// The file's bytes; false when it cannot be read.
-bool ReadBytes(const std::string& path, std::string* bytes) {
+// The file's bytes; false (with `why`) when it cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes, std::string* why) {
   std::stringstream read;
   if (path == "-") {
     read << std::cin.rdbuf();
   } else {
+    std::error_code error;
+    if (std::filesystem::is_directory(FilePath(path), error)) {
+      *why = "it is a directory";
+      return false;
+    }
+    errno = 0;
     std::ifstream in(FilePath(path), std::ios::binary);
-    if (!in) return false;
+    if (!in) {
+      *why = errno ? std::strerror(errno) : "it cannot be opened";
+      if (!why->empty()) (*why)[0] = static_cast<char>(std::tolower((*why)[0]));
+      return false;
+    }
     read << in.rdbuf();
+    if (in.bad()) {
+      *why = "it could not be read to its end";
+      return false;
+    }
   }
   *bytes = read.str();
   return true;
@@ -154,20 +177,30 @@ int ExportBook(BookAccess& book, const Settings& settings, const std::string& fo
                bool formulaGuard) {
   auto entries = book.Entries(true);
   if (!entries) return 1;
-  std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+  // The whole book or nothing: a group whose members cannot be read
+  // fails the export before a byte is written.
+  auto members = AllGroupMembers(book, *entries, settings.encoding);
+  if (!members) return book.Fail("nothing was exported");
   if (const Format* writer = FormatNamed(format)) {
-    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard});
+    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard});
   }
+  if (!std::cout.flush()) return book.Fail("the export could not be written out in full");
   return 0;
 }
 
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
                const ImportSettings& options) {
   std::string bytes, error;
-  if (!ReadBytes(path, &bytes)) return book.Fail("cannot read " + ArgumentText(settings, path));
+  if (!ReadBytes(path, &bytes, &error)) {
+    return book.Fail("cannot read " + ArgumentText(settings, path) + ": " + error);
+  }
   ImportText file;
   if (!ReadImport(bytes, {options.input, options.columns, options.formulaGuard}, &file, &error))
     return book.Fail(ArgumentText(settings, path) + ": " + error);
+  if (!settings.otherText.empty() && !options.dryRun) {
+    return book.Fail(settings.otherText +
+                     "; nothing is imported in another encoding than the book's");
+  }
   const std::string where = ShownUtf8(ArgumentText(settings, path), Shown(settings)) + ":";
   // Every row goes in within one transaction, saved once at the end; the
   // book is locked meanwhile, so the rows are checked against it as it is.
