@@ -58,6 +58,9 @@ std::string Mistyped(const CLI::App& app) {
   };
   for (const std::string& word : left) {
     if (word.size() > 1 && word[0] == '-') {
+      if (ClosestWord(word, options) == word) {
+        return "the option " + word + " goes before the command: addrbook " + word + " " + given;
+      }
       return "unknown option '" + word + "'" + (given.empty() ? "" : " for " + given) +
              meant(word, options) + " (addrbook " + (given.empty() ? "" : given + " ") +
              "--help lists them)";
