@@ -17,6 +17,10 @@ if [ "${TOOL_PLATFORM:-}" = windows ]; then
 fi
 export LANG=C.UTF-8
 ab() { "$tool" "$@"; }
+# Under Wine a run takes seconds: a case that repeats another's code path
+# for a second book or output runs natively only.
+books="utf8 cp" outputs="'' --utf8" answers="y Y yes Yes YES ' yes '"
+[ -n "$posix" ] || books="utf8" outputs="''" answers="Yes"
 
 # has FILE TEXT DESCRIPTION / lacks ...: a check of a file's bytes.
 has() { if LC_ALL=C grep -qF -- "$2" "$1"; then pass; else fail "$3" "$1"; fi; }
@@ -49,7 +53,7 @@ EOF
 lacks "$work/out" "$(printf '\357\277\275')" "a byte of no encoding is no U+FFFD"
 
 # Search as people type, in a UTF-8 and a Windows-1252 book alike.
-for book in utf8 cp; do
+for book in $books; do
   ab -d "$work/$book" add "Émile Müller" e@x > /dev/null
   ab -d "$work/$book" add "François O'Neill" f@x > /dev/null
   while IFS='|' read -r status args text; do
@@ -108,7 +112,8 @@ for case in "Dup Name||" "Officers|--groups|with --groups"; do
   expect 1 "ambiguous $name" -- ab --utf8 -d "$work/dup" delete --name "$name"
   [ -z "$said" ] || stderr_has "$said" "the hint names the flag its numbers need"
   # Each listed index and what show then shows: its address, or members.
-  awk '/^ *[0-9]+ / { print $1, (/[(]group[)]/ ? "members:" : $NF) }' "$work/err" > "$work/hinted"
+  tr -d '\r' < "$work/err" |
+    awk '/^ *[0-9]+ / { print $1, (/[(]group[)]/ ? "members:" : $NF) }' > "$work/hinted"
   [ "$(wc -l < "$work/hinted")" -eq 2 ] || fail "the hint lists both $name" "$work/err"
   while read -r index shown; do
     expect 0 "show $index $flags" -- ab -d "$work/dup" show $index $flags
@@ -131,7 +136,8 @@ done <<'EOF'
 2|find --exakt x|did you mean --exact?
 2|list extra|list takes no argument 'extra'
 EOF
-for answer in y Y yes Yes YES " yes "; do
+eval "set -- $answers"
+for answer; do
   ab -d "$work/msg" add "Ask Me" a@x > /dev/null
   printf '%s\n' "$answer" > "$work/answer"
   expect 0 "the answer '$answer'" -- ab -d "$work/msg" delete 0 < "$work/answer"
@@ -164,15 +170,17 @@ mkdir "$work/safe" "$work/safe8"
 ab -d "$work/safe" add "Ctl Ctl" c@x "$(printf 'a\302\201b\302\235c\302\220d\302\215\302\217e\033f')" > /dev/null
 ab -d "$work/safe" add "Two Lines" t@x "$(printf 'first line\nsecond line')" > /dev/null
 ab -d "$work/safe8" --encoding utf8 add "Ctl Ctl" c@x "$(printf 'a\302\201c\342\200\216d\342\200\250e\330\234\342\200\251')" > /dev/null
-printf 'name,address,comment\n"Imp \302\220",i@x,"\342\200\217x"\n' > "$work/safe.csv"
+printf 'name,address,comment\n"Imp \302\220x",i@x,"\302\235y"\n' > "$work/safe.csv"
 for run in "safe list" "safe show 0" "safe find ctl" "safe delete 0" "safe import $work/safe.csv --dry-run" \
     "safe8 list" "safe8 show 0" "safe8 find ctl" "safe8 delete 0"; do
   book=${run%% *}; command=${run#* }
-  for output in "" "--utf8"; do
+  [ -n "$posix" ] || [ "$book" = safe ] || continue
+  eval "set -- $outputs"
+  for output; do
     ab $output -d "$work/$book" $command < "$work/no" > "$work/out" 2>&1
-    # C0 but the line end, DEL, C1 as UTF-8, the marks as UTF-8, and on
+    # C0 but the line end (LF, CRLF on Windows), DEL, C1 as UTF-8, the marks as UTF-8, and on
     # Windows-1252 output its undefined bytes.
-    if LC_ALL=C grep -q "$(printf '[\001-\011\013-\037\177]\|\302[\200-\237]\|\342\200[\216\217\250\251]\|\330\234')" "$work/out" ||
+    if LC_ALL=C grep -q "$(printf '[\001-\011\013\014\016-\037\177]\|\302[\200-\237]\|\342\200[\216\217\250\251]\|\330\234')" "$work/out" ||
        { [ -z "$output" ] && [ -z "$posix" ] && LC_ALL=C grep -q "$(printf '[\201\215\217\220\235]')" "$work/out"; }; then
       fail "$run $output lets a control through" "$work/out"; else pass; fi
   done

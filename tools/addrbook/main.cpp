@@ -13,66 +13,10 @@
 
 #include "commands/commands.h"
 #include "text/platform_text.h"
-#include "text/suggestion.h"
 
 using namespace addrbook;
 
 namespace {
-
-// The commands' names for a message: people's commands first, then those
-// that answer other programs.
-std::string CommandNames() {
-  std::string names;
-  for (bool forPrograms : {false, true}) {
-    for (const Command& command : Commands()) {
-      if (command.forPrograms != forPrograms || !*command.help) continue;
-      names += std::string(names.empty() ? "" : ", ") + command.name;
-    }
-  }
-  return names;
-}
-
-// The options `app` takes, as they are typed.
-void AddOptionNames(const CLI::App& app, std::vector<std::string>* names) {
-  for (const CLI::Option* option : app.get_options()) {
-    for (const std::string& name : option->get_lnames()) names->push_back("--" + name);
-  }
-}
-
-// What a parse error left over, said with the close match that was
-// probably meant: the first option neither the command given nor the tool
-// takes, else the first word that is no command (or that the command
-// given does not take); "" when nothing was left over.
-std::string Mistyped(const CLI::App& app) {
-  std::vector<std::string> left = app.remaining(true), options, commands;
-  AddOptionNames(app, &options);
-  std::string given;
-  for (const CLI::App* command : app.get_subcommands()) {
-    AddOptionNames(*command, &options);
-    given = command->get_name();
-  }
-  for (const Command& command : Commands()) commands.push_back(command.name);
-  auto meant = [](const std::string& word, const std::vector<std::string>& names) {
-    std::string closest = ClosestWord(word.substr(0, word.find('=')), names);
-    return closest.empty() ? std::string() : "; did you mean " + closest + "?";
-  };
-  for (const std::string& word : left) {
-    if (word.size() > 1 && word[0] == '-') {
-      if (ClosestWord(word, options) == word) {
-        return "the option " + word + " goes before the command: addrbook " + word + " " + given;
-      }
-      return "unknown option '" + word + "'" + (given.empty() ? "" : " for " + given) +
-             meant(word, options) + " (addrbook " + (given.empty() ? "" : given + " ") +
-             "--help lists them)";
-    }
-  }
-  for (const std::string& word : left) {
-    if (!given.empty()) return given + " takes no argument '" + word + "' there";
-    return "unknown command '" + word + "'" + meant(word, commands) +
-           " (commands: " + CommandNames() + ")";
-  }
-  return "";
-}
 
 // The settings the global options and the environment give; false
 // (reported) when the book's encoding is none the tool knows.

@@ -35,7 +35,8 @@ void ConfirmOptions(CLI::App* command, Arguments& a) {
 void ChoiceOptions(CLI::App* command, Arguments& a) {
   command->add_option("INDEX", a.choice.index, "Index that list shows");
   command->add_flag("--groups", a.choice.groups, "INDEX counts groups too, as list --groups shows");
-  command->add_option("--name", a.choice.name, "Exact name, shown or stored (with %)");
+  command->add_option("--name", a.choice.name,
+                      "Name, shown or stored (with %), in any case, accents or not");
 }
 
 void SearchOptions(CLI::App* command, Arguments& a) {
@@ -70,7 +71,9 @@ void DeclareAdd(CLI::App* add, Arguments& a) {
 void DeclareDelete(CLI::App* remove, Arguments& a) {
   remove->add_option("INDEX", a.indexes, "Indexes that one list showed");
   remove->add_flag("--groups", a.groups, "INDEX counts groups too, as list --groups shows");
-  remove->add_option("--name", a.names, "Exact name, shown or stored (with %); repeatable")
+  remove
+      ->add_option("--name", a.names,
+                   "Name, shown or stored (with %), in any case, accents or not; repeatable")
       ->allow_extra_args(false);
   ConfirmOptions(remove, a);
 }

@@ -74,6 +74,12 @@ struct Command {
 
 // The commands, in the order help lists them.
 const std::vector<Command>& Commands();
+// The commands' names for a message: people's commands first, then those
+// that answer other programs (hidden ones left out).
+std::string CommandNames();
+// What a parse of the command line left over, said with the close match
+// that was probably meant; "" when nothing was left over.
+std::string Mistyped(const CLI::App& app);
 
 // Read commands.
 int ListBook(BookAccess& book, const Settings& settings, bool groups, const std::string& format);
