@@ -36,10 +36,9 @@ bool FindBookEncoding(BookAccess& book, Settings* settings) {
   if (!settings->encodingGiven) {
     settings->encoding = found;
   } else if (settings->encoding == Encoding::kUtf8 && !IsUtf8(text)) {
-    settings->otherText =
-        "the book holds text that is not UTF-8, though its encoding is given as utf8";
+    settings->otherText = "the book holds text that is not UTF-8, so it is not the utf8 given";
   } else if (settings->encoding != Encoding::kUtf8 && found == Encoding::kUtf8) {
-    settings->otherText = "the book's text is UTF-8, though its encoding is given as another";
+    settings->otherText = "the book's text is UTF-8, not the encoding given";
   }
   return true;
 }
@@ -101,11 +100,10 @@ bool Confirmed(const std::string& question, bool yes) {
     std::cerr << "(no answer)\n";
     return false;
   }
-  std::string word;
-  for (char c : answer) {
-    if (c != ' ' && c != '\t' && c != '\r')
-      word += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-  }
+  // The answer without the blanks around it, in any case.
+  size_t first = answer.find_first_not_of(" \t\r"), last = answer.find_last_not_of(" \t\r");
+  std::string word = first == std::string::npos ? "" : answer.substr(first, last - first + 1);
+  for (char& c : word) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
   return word == "y" || word == "yes";
 }
 
