@@ -2,6 +2,9 @@
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -18,8 +21,11 @@
 namespace addrbook {
 namespace {
 
-// The direct members of every group, as indexes of `entries`.
-std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+// The direct members of every group, as indexes of `entries`; nullopt
+// (reported) when a group's members cannot be read.
+std::optional<std::vector<GroupMembers>> AllGroupMembers(BookAccess& book,
+                                                         const std::vector<Entry>& entries,
+                                                         Encoding encoding) {
   std::map<std::tuple<bool, std::string, std::string>, int> byKey;
   for (const Entry& e : entries) {
     byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
@@ -28,7 +34,9 @@ std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<En
   for (const Entry& e : entries) {
     if (!e.group) continue;
     GroupMembers g{e.index, {}};
-    for (const Entry& m : book.Members(e.name, false)) {
+    auto members = book.Expand(e.name, false, ToUtf8(e.name, encoding));
+    if (!members) return std::nullopt;
+    for (const Entry& m : *members) {
       auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
       g.members.push_back(found == byKey.end() ? -1 : found->second);
     }
@@ -139,8 +147,8 @@ bool AddAll(BookAccess& book, const Tally& tally, bool progress) {
   return true;
 }
 
-// The file's bytes; false when it cannot be read.
-bool ReadBytes(const std::string& path, std::string* bytes) {
+// The file's bytes; false (with `why`) when it cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes, std::string* why) {
   std::stringstream read;
   if (path == "-") {
     read << std::cin.rdbuf();
@@ -148,12 +156,21 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
     return true;
   }
   std::filesystem::path file = FilePath(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    *why = "it is a directory";
+    return false;
+  }
+  errno = 0;
   std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    *why = errno ? std::strerror(errno) : "it cannot be opened";
+    if (!why->empty()) (*why)[0] = static_cast<char>(std::tolower((*why)[0]));
+    return false;
+  }
   // A regular file in one read of its size, not through a stream buffer
   // that grows and is copied; anything else (a pipe), or what the file
   // gained meanwhile, through the stream after it.
-  std::error_code error;
   uintmax_t size = std::filesystem::is_regular_file(file, error) ? file_size(file, error) : 0;
   bytes->clear();
   if (!error && size > 0) {
@@ -166,6 +183,10 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
     read << in.rdbuf();
     *bytes += read.str();
   }
+  if (in.bad()) {
+    *why = "it could not be read to its end";
+    return false;
+  }
   return true;
 }
 
@@ -175,21 +196,31 @@ int ExportBook(BookAccess& book, const Settings& settings, const std::string& fo
                bool formulaGuard) {
   auto entries = book.Entries(true);
   if (!entries) return 1;
-  std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+  // The whole book or nothing: a group whose members cannot be read
+  // fails the export before a byte is written.
+  auto members = AllGroupMembers(book, *entries, settings.encoding);
+  if (!members) return book.Fail("nothing was exported");
   if (const Format* writer = FormatNamed(format)) {
-    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard});
+    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard});
   }
+  if (!std::cout.flush()) return book.Fail("the export could not be written out in full");
   return 0;
 }
 
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
                const ImportSettings& options) {
   std::string bytes, error;
-  if (!ReadBytes(path, &bytes)) return book.Fail("cannot read " + ArgumentText(settings, path));
+  if (!ReadBytes(path, &bytes, &error)) {
+    return book.Fail("cannot read " + ArgumentText(settings, path) + ": " + error);
+  }
   ImportText file;
   if (!ReadImport(std::move(bytes), {options.input, options.columns, options.formulaGuard}, &file,
                   &error))
     return book.Fail(ArgumentText(settings, path) + ": " + error);
+  if (!settings.otherText.empty() && !options.dryRun) {
+    return book.Fail(settings.otherText +
+                     "; nothing is imported in another encoding than the book's");
+  }
   const std::string where = ShownUtf8(ArgumentText(settings, path), Shown(settings)) + ":";
   // Every row goes in within one transaction, saved once at the end; the
   // book is locked meanwhile, so the rows are checked against it as it is.
