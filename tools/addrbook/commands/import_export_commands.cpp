@@ -151,14 +151,22 @@ bool ReadBytes(const std::string& path, std::string* bytes) {
 }  // namespace
 
 int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
-               bool formulaGuard) {
+               bool formulaGuard, bool bom) {
   auto entries = book.Entries(true);
   if (!entries) return 1;
   std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+  std::vector<std::string> notices;
   if (const Format* writer = FormatNamed(format)) {
-    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard});
+    if (bom) std::cout << "\xEF\xBB\xBF";
+    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard, &notices});
   }
-  return 0;
+  std::cout << std::flush;
+  for (const std::string& notice : notices) {
+    std::cerr << "export: " << ShownUtf8(notice, Shown(settings)) << "\n";
+  }
+  if (notices.empty()) return 0;
+  std::cerr << "export: " << format << " could not carry everything as it is (said above)\n";
+  return 1;
 }
 
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,

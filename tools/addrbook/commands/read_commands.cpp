@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "commands/commands.h"
+#include "formats/mutt_text.h"
 #include "text/search.h"
 
 namespace addrbook {
@@ -41,6 +42,11 @@ int FindEntries(BookAccess& book, const Settings& settings, const std::string& t
 int AnswerMuttQuery(BookAccess& book, const Settings& settings, const std::string& text) {
   auto matches = Matching(book, settings, text, false);
   if (!matches) return 1;
+  // Mail addresses only: a phone number or street is no answer to a mail
+  // client.
+  std::erase_if(*matches, [&](const Entry& e) {
+    return !IsMailAddress(ToUtf8(e.address, settings.encoding));
+  });
   // The format mail clients expect of an external address query: tabs
   // and line breaks within a field would break it.  Mail clients read it
   // as UTF-8.

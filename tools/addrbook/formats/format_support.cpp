@@ -70,18 +70,31 @@ bool IsPhoneNumber(const std::string& text) {
   return digits >= 3;
 }
 
+size_t LastWordStart(const std::string& name) {
+  if (name.empty()) return 0;
+  size_t i = name.size() - 1;
+  while (i > 0 && name[i] == ' ') --i;
+  for (; i > 0; --i) {
+    if (name[i] == ' ') return i + 1;
+  }
+  return 0;
+}
+
+bool SplitByLastWord(const Entry& entry) {
+  return LastWordStart(entry.name) == SurnameStart(entry);
+}
+
+void Tell(const WriteOptions& options, const Entry& entry, const std::string& what) {
+  if (!options.notices) return;
+  options.notices->push_back("entry " + std::to_string(entry.index) + " (" +
+                             ToUtf8(entry.name, options.encoding) + "): " + what);
+}
+
 namespace {
 
 constexpr size_t kNameCharacters = OVEL_MAX_NAME;
 constexpr const char* kPercentRefusal =
     "the name holds \"%\", which the book would take for a join of surname words";
-
-// The words of a family name joined with "%", so that the book takes them
-// all for the surname.
-std::string Joined(std::string words) {
-  std::replace(words.begin(), words.end(), ' ', '%');
-  return words;
-}
 
 std::string Words(const std::vector<std::string>& parts) {
   std::string text;
@@ -93,19 +106,47 @@ std::string Words(const std::vector<std::string>& parts) {
   return text;
 }
 
+// A name written without spaces that holds its family and given names:
+// kept whole, as Chinese, Japanese and Korean names are written.
+bool WrittenWhole(const std::string& formatted, const std::string& given,
+                  const std::string& family) {
+  return !formatted.empty() && formatted.find(' ') == std::string::npos && !family.empty() &&
+         formatted.find(family) != std::string::npos && formatted.find(given) != std::string::npos;
+}
+
 }  // namespace
 
+std::string Joined(std::string words) {
+  std::replace(words.begin(), words.end(), ' ', '%');
+  return words;
+}
+
 void SetName(const NameParts& parts, ImportRow* row) {
-  for (const std::string* part : {&parts.prefix, &parts.given, &parts.middle, &parts.family,
-                                  &parts.suffix, &parts.formatted}) {
+  auto clean = [&](const std::string& part) { return parts.exact ? part : Trimmed(part); };
+  std::string prefix = clean(parts.prefix), given = clean(parts.given),
+              middle = clean(parts.middle), family = clean(parts.family),
+              suffix = clean(parts.suffix), formatted = clean(parts.formatted),
+              organisation = Trimmed(parts.organisation);
+  bool person = !given.empty() || !middle.empty() || !family.empty();
+  if (!organisation.empty() &&
+      (parts.organisationFirst || (!person && (formatted.empty() || formatted == organisation)))) {
+    OrganisationName(organisation, row);
+    return;
+  }
+  for (const std::string* part : {&prefix, &given, &middle, &family, &suffix, &formatted}) {
     if (part->find('%') != std::string::npos) {
       row->refused = kPercentRefusal;
       return;
     }
   }
-  std::string prefix = Trimmed(parts.prefix), given = Trimmed(parts.given),
-              middle = Trimmed(parts.middle), family = Trimmed(parts.family),
-              suffix = Trimmed(parts.suffix), formatted = Trimmed(parts.formatted);
+  if (!person && formatted.empty()) {
+    NameByAddress(row);
+    return;
+  }
+  if (WrittenWhole(formatted, given, family) && Utf8Length(formatted) <= kNameCharacters) {
+    row->name = formatted;
+    return;
+  }
   std::string tail = Words({family, suffix});
   // The formatted name, as its writer spelt it, when it ends with the
   // family name (and suffix): its spacing and order kept exactly.
@@ -145,6 +186,10 @@ void SetName(const NameParts& parts, ImportRow* row) {
 void SetShownName(const std::string& name, const std::string& surname, ImportRow* row) {
   if (name.find('%') != std::string::npos) {
     row->refused = kPercentRefusal;
+    return;
+  }
+  if (name.empty()) {
+    NameByAddress(row);
     return;
   }
   row->name = name;

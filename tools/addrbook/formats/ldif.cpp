@@ -91,8 +91,8 @@ struct Attribute {
   int line;
 };
 
-// The entry of a record's attributes; a record without a dn (a change
-// record's parts, stray text) gives none.
+// The entry of a record's attributes; a record without a dn (stray text)
+// gives none, a change record (other than an add) is refused.
 void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* rows) {
   if (record.empty() || record.front().name != "dn") return;
   auto value = [&](std::initializer_list<const char*> names) {
@@ -105,6 +105,12 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
   };
   ImportRow row;
   row.line = record.front().line;
+  std::string change = Lower(value({"changetype"}));
+  if (!change.empty() && change != "add") {
+    row.refused = "a change record (changetype: " + change + "), not a contact; skipped";
+    rows->push_back(row);
+    return;
+  }
   for (const Attribute& a : record) {
     std::string kind = Lower(a.value);
     if (a.name == "objectclass" && (kind == "groupofnames" || kind == "groupofuniquenames")) {
@@ -112,13 +118,22 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
     }
   }
   std::string cn = value({"cn", "commonname", "displayname"});
+  // Phones in the order of the other formats: mobile, business, home.
+  row.address = value({"mail", "mozillasecondemail", "mobile", "telephonenumber", "homephone",
+                       "street", "postaladdress"});
   if (row.group) {
     row.name = cn;
   } else {
-    SetName({"", value({"givenname"}), "", value({"sn", "surname"}), "", cn}, &row);
+    // Values are exact: plain ones trimmed as they are read, base64 ones
+    // (how LDIF carries blanks at the edges) as they are.
+    NameParts parts;
+    parts.given = value({"givenname"});
+    parts.family = value({"sn", "surname"});
+    parts.formatted = cn;
+    parts.organisation = value({"o", "organizationname"});
+    parts.exact = true;
+    SetName(parts, &row);
   }
-  row.address = value({"mail", "mozillasecondemail", "telephonenumber", "mobile", "homephone",
-                       "street", "postaladdress"});
   row.comment = value({"description"});
   rows->push_back(row);
 }
@@ -159,7 +174,7 @@ ReadResult ReadLdif(const std::string& text, const ReadOptions&) {
     } else if (!a.value.empty() && a.value[0] == '<') {
       a.value.clear();  // a value at a URL is not read
     } else {
-      a.value.erase(0, a.value.find_first_not_of(' '));
+      a.value = Trimmed(a.value);
     }
     if (a.name == "version" && record.empty()) continue;
     record.push_back(a);

@@ -1,0 +1,25 @@
+// Tables of files for the format tests: bytes in, through the import's
+// front end, and the rows they give, each with what the book makes of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "formats/format.h"
+
+// A row as "line|stored name|address|comment|what the book makes of it":
+// "group", "refused: WHY" (the reader's reason, else the book's, in a
+// cp1252 book), "shortened: WHAT", or nothing.
+std::string RowText(const addrbook::ImportRow& row);
+
+// Text as UTF-16 (little-endian) bytes after a byte order mark.
+std::string Utf16(const std::u16string& text);
+
+struct FileCase {
+  std::string bytes;
+  std::string columns;            // --columns
+  std::string unit;               // what the format calls an item; "" when the file is refused
+  std::vector<std::string> rows;  // as RowText gives them; the error when refused
+};
+
+void CheckFiles(const std::vector<FileCase>& cases);
