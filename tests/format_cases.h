@@ -2,6 +2,7 @@
 // front end, and the rows they give, each with what the book makes of it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,12 @@ struct FileCase {
 };
 
 void CheckFiles(const std::vector<FileCase>& cases);
+
+// Each format's writer, then its reader, on a book of entries (UTF-8 book
+// text): every entry back with its name, surname, address, comment and
+// group, but for those the export tells of: `told` gives them for each
+// format as their indexes, each followed by "-" when the entry is left
+// out (it gives no row) or a space.
+void CheckRoundTrips(const std::vector<addrbook::Entry>& entries,
+                     const std::vector<addrbook::GroupMembers>& groups,
+                     const std::map<std::string, std::string>& told);

@@ -27,8 +27,9 @@ const std::vector<std::string> kWords = {
     "Ann",      "Lee",    "van",       "de",      "la",      "M\xFCller",
     "Jos\xE9",  "\xC5sa", "O'Neil",    "\"Q\"",   "Lee,",    "(x)",
     "<y>",      "#1",     "a\\b",      "caf\xE9", "\x80uro", "\x81\x8D\x8F\x90\x9D",
-    "\x1B[31m", "\x7F",   "tab\there", "x;y",     "=1+2",    "-x",
-    "@at",      ":c",     "<lt",       "100",     "\xDF",    "\x8C\xF8"};
+    "\x1B[31m", "\x7F",   "tab\there", "\tlead",  "x;y",     "=1+2",
+    "-x",       "@at",    ":c",        "<lt",     "100",     "\xDF",
+    "\x8C\xF8"};
 const std::vector<std::string> kBreaks = {"\n", "\r", "\r\n"};
 
 struct Random {

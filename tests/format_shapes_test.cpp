@@ -122,3 +122,19 @@ TEST(FormatShapes, LdifMuttAndAbook) {
         "21|No Address|||refused: the address is empty"}},
   });
 }
+
+// Hard entries through every writer and its reader: edge and repeated
+// spaces, CR, LF and CRLF, "%" joins, quotes, commas, "#", brackets,
+// controls, accents.
+TEST(FormatRoundTrip, HardEntriesComeBackOrAreTold) {
+  using addrbook::Entry;
+  const std::vector<Entry> entries = {
+      {0, false, 7, "  Ann  Lee ", "ann@x.org", " edge\r\nCRLF\rCR\nLF "},
+      {1, false, 5, "Mary van Dyke", "m\"q,(x)#\"@x.org", "\"quoted\", comma # hash"},
+      {2, false, 0, "ACME Corporation", "+46 8 123", "(x) <y> a\\b"},
+      {3, false, 5, "Lee, Ann", "lee@x.org", "\x1B[31m\x7F\xC2\x81"},
+      {4, false, 6, "Jos\xC3\xA9 M\xC3\xBCller", " 12 Main St, Town ", "\t tab"},
+      {5, false, 0, "\xC3\x86r\xC3\xB8", "w@x.dk", ""},
+  };
+  CheckRoundTrips(entries, {}, {{"mutt", "2-4-"}, {"abook", "0 1 2 3 4 "}});
+}

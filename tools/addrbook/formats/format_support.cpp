@@ -117,7 +117,9 @@ bool WrittenWhole(const std::string& formatted, const std::string& given,
 }  // namespace
 
 std::string Joined(std::string words) {
-  std::replace(words.begin(), words.end(), ' ', '%');
+  // Blanks after the last word stay blanks: the book shows them alike.
+  size_t end = words.find_last_not_of(' ');
+  if (end != std::string::npos) std::replace(words.begin(), words.begin() + end, ' ', '%');
   return words;
 }
 
@@ -195,8 +197,7 @@ void SetShownName(const std::string& name, const std::string& surname, ImportRow
   row->name = name;
   if (!surname.empty() && name.size() >= surname.size() &&
       name.compare(name.size() - surname.size(), surname.size(), surname) == 0) {
-    std::replace(row->name.end() - static_cast<std::ptrdiff_t>(surname.size()), row->name.end(),
-                 ' ', '%');
+    row->name = name.substr(0, name.size() - surname.size()) + Joined(surname);
   }
 }
 

@@ -49,10 +49,11 @@ std::string FromBase64(const std::string& text) {
 
 // A line "attribute: value", or "attribute:: base64" where the value is
 // not a safe string (RFC 2849: ASCII without NUL, CR, LF, not beginning
-// with a space, ":" or "<"; nor, for a reader's sake, ending in a space).
+// with a space, ":" or "<"; nor, for a reader's sake, beginning with a
+// tab or ending in a space or tab).
 std::string Line(const std::string& attribute, const std::string& value) {
-  bool safe = value.empty() ||
-              (value[0] != ' ' && value[0] != ':' && value[0] != '<' && value.back() != ' ');
+  bool safe = value.empty() || (value[0] != ' ' && value[0] != '\t' && value[0] != ':' &&
+                                value[0] != '<' && value.back() != ' ' && value.back() != '\t');
   for (char c : value) {
     unsigned char u = static_cast<unsigned char>(c);
     if (u == 0 || u == '\r' || u == '\n' || u >= 0x80) safe = false;
@@ -174,7 +175,10 @@ ReadResult ReadLdif(const std::string& text, const ReadOptions&) {
     } else if (!a.value.empty() && a.value[0] == '<') {
       a.value.clear();  // a value at a URL is not read
     } else {
-      a.value = Trimmed(a.value);
+      size_t begin = a.value.find_first_not_of(' ');
+      a.value = begin == std::string::npos
+                    ? ""
+                    : a.value.substr(begin, a.value.find_last_not_of(' ') - begin + 1);
     }
     if (a.name == "version" && record.empty()) continue;
     record.push_back(a);
