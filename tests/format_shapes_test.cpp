@@ -84,6 +84,13 @@ TEST(FormatShapes, VcardOfOtherPrograms) {
        "",
        "card",
        {"1|Tel Kinds|3||", "7|Pref Big|two@x.org||", "12|only@x.org|only@x.org||"}},
+      // Outlook's 2.1 in Windows-1252 that names its CHARSET: converted
+      // once.
+      {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=Windows-1252:M\xFCller;J\xFCrgen\r\n"
+       "EMAIL:j@x.org\r\nEND:VCARD\r\n",
+       "",
+       "card",
+       {"1|J\xC3\xBCrgen M\xC3\xBCller|j@x.org||"}},
       // vCard 2.1's AGENT: the card within is part of the outer one.
       {"BEGIN:VCARD\r\nVERSION:2.1\r\nN:Boss;Big\r\nAGENT:\r\nBEGIN:VCARD\r\nVERSION:2.1\r\n"
        "N:Helper;Hal\r\nEMAIL:hal@x.org\r\nEND:VCARD\r\nEMAIL:big@x.org\r\nEND:VCARD\r\n",

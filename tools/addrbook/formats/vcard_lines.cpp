@@ -112,7 +112,10 @@ std::string QuotedPrintable(const std::string& value) {
 std::string Decoded(const std::string& params, std::string value) {
   if (params.find("QUOTED-PRINTABLE") != std::string::npos) value = QuotedPrintable(value);
   size_t charset = params.find("CHARSET=");
-  if (charset != std::string::npos) {
+  // A value that is UTF-8 already was converted with the whole file (an
+  // 8-bit file is read as Windows-1252): converted again, it would be
+  // garbled.
+  if (charset != std::string::npos && !IsUtf8(value)) {
     std::string name = params.substr(charset + 8, params.find(';', charset) - charset - 8);
     if (name == "ISO-8859-1" || name == "LATIN1") value = ToUtf8(value, Encoding::kLatin1);
     if (name == "WINDOWS-1252" || name == "CP1252") value = ToUtf8(value, Encoding::kCp1252);
