@@ -58,7 +58,7 @@ std::string RandomName(Random& r) {
 std::string RandomAddress(Random& r) {
   switch (r.Below(6)) {
     case 5:
-      return r.Word() + kBreaks[r.Below(3)] + r.Word();
+      return r.OneIn(4) ? " " : r.Word() + kBreaks[r.Below(3)] + r.Word();
     case 0:
       return "ann.lee@example.org";
     case 1:

@@ -70,6 +70,26 @@ bool IsPhoneNumber(const std::string& text) {
   return digits >= 3;
 }
 
+unsigned char ByteOrC1(const std::string& text, size_t* i, bool* c1) {
+  unsigned char c = static_cast<unsigned char>(text[*i]);
+  unsigned char next = *i + 1 < text.size() ? static_cast<unsigned char>(text[*i + 1]) : 0;
+  *c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
+  if (*c1) ++*i;
+  return *c1 ? next : c;
+}
+
+std::string HexEscape(unsigned char code) {
+  static const char kHex[] = "0123456789abcdef";
+  return {'\\', 'x', kHex[code >> 4], kHex[code & 15]};
+}
+
+int HexDigit(char c) {
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                : -1;
+}
+
 size_t LastWordStart(const std::string& name) {
   if (name.empty()) return 0;
   size_t i = name.size() - 1;

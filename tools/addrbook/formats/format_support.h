@@ -26,6 +26,14 @@ bool IsEmailAddress(const std::string& text);
 // leading "+"), at least three of them.
 bool IsPhoneNumber(const std::string& text);
 
+// The byte at text[*i]; a C1 control written in UTF-8 (C2 80 to C2 9F)
+// as its code, with *i moved to its second byte and `c1` set.
+unsigned char ByteOrC1(const std::string& text, size_t* i, bool* c1);
+// A code as "\x" and two hex digits ("\x1b"), as the writers escape
+// controls; and the value of a hex digit (-1 for another character).
+std::string HexEscape(unsigned char code);
+int HexDigit(char c);
+
 // Where the book puts the surname of a name without "%": after the last
 // space before the last word (trailing blanks belong to the surname).
 size_t LastWordStart(const std::string& name);

@@ -170,22 +170,17 @@ std::string AliasKey(const std::string& utf8Name, std::set<std::string>* used) {
 }
 
 std::string EscapedComment(const std::string& utf8) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (size_t i = 0; i < utf8.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-    bool c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
-    if (c1) c = static_cast<unsigned char>(utf8[++i]);
+    bool c1;
+    unsigned char c = ByteOrC1(utf8, &i, &c1);
     bool edge = (c == ' ' || c == '\t') && (i == 0 || i + 1 == utf8.size());
     if (c == '\\') {
       out += "\\\\";
     } else if (c == '\n' || c == '\r') {
       out += c == '\n' ? "\\n" : "\\r";
     } else if (c < 0x20 || c == 0x7F || c1 || edge) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += HexEscape(c);
     } else {
       out += static_cast<char>(c);
     }
@@ -194,9 +189,7 @@ std::string EscapedComment(const std::string& utf8) {
 }
 
 std::string UnescapedComment(const std::string& text) {
-  auto hex = [](char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-  };
+  auto hex = HexDigit;
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     char next = i + 1 < text.size() ? text[i + 1] : 0;

@@ -68,11 +68,14 @@ void Take(const Property& p, CardState* card) {
     if (Trimmed(card->phone).compare(0, 4, "tel:") == 0)
       card->phone = Trimmed(card->phone).substr(4);
   } else if (p.name == "ADR" && card->postal.empty()) {
-    // Every part that is there, joined.
-    for (const std::string& part : Components(p.value)) {
+    std::vector<std::string> parts = Components(p.value);
+    // This tool's cards: the street, exactly (blanks alone too).
+    if (card->own && parts.size() > 2) card->postal = parts[2];
+    // Others: every part that is there, joined.
+    for (const std::string& part : card->own ? std::vector<std::string>() : parts) {
       if (Trimmed(part).empty()) continue;
       if (!card->postal.empty()) card->postal += ", ";
-      card->postal += card->own ? part : Trimmed(part);
+      card->postal += Trimmed(part);
     }
   } else if (p.name == "NOTE") {
     card->row.comment = Text(p.value);

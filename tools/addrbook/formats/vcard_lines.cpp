@@ -8,34 +8,19 @@
 #include "text/encoding.h"
 
 namespace addrbook {
-namespace {
-
-int HexDigit(char c) {
-  return c >= '0' && c <= '9'   ? c - '0'
-         : c >= 'A' && c <= 'F' ? c - 'A' + 10
-         : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                : -1;
-}
-
-}  // namespace
 
 std::string VcardEscape(const std::string& value) {
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (size_t i = 0; i < value.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(value[i]);
-    unsigned char next = i + 1 < value.size() ? static_cast<unsigned char>(value[i + 1]) : 0;
-    bool c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;  // a C1 control, in UTF-8
-    if (c1) c = static_cast<unsigned char>(value[++i]);
+    bool c1;
+    unsigned char c = ByteOrC1(value, &i, &c1);
     if (c == '\\' || c == ',' || c == ';') {
       out += '\\';
       out += static_cast<char>(c);
     } else if (c == '\n' || c == '\r') {
       out += c == '\n' ? "\\n" : "\\r";
     } else if ((c < 0x20 && c != '\t') || c == 0x7F || c1) {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += HexEscape(c);
     } else {
       out += value[i];
     }
