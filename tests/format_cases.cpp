@@ -82,7 +82,7 @@ void CheckRoundTrips(const std::vector<Entry>& entries, const std::vector<GroupM
       auto first = std::find_if(notices.begin(), notices.end(), of);
       if (first == notices.end()) continue;
       bool left = std::any_of(first, notices.end(), [&](const std::string& n) {
-        return of(n) && n.find("left out") != std::string::npos;
+        return of(n) && n.ends_with("; left out");
       });
       toldOf += std::to_string(e.index) + (left ? "-" : " ");
     }
