@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <vector>
 
 #include "ovel.h"
@@ -134,6 +135,17 @@ bool WrittenWhole(const std::string& formatted, const std::string& given,
          formatted.find(family) != std::string::npos && formatted.find(given) != std::string::npos;
 }
 
+// True, with the row refused, when a part holds "%".
+bool RefusedForPercent(std::initializer_list<const std::string*> parts, ImportRow* row) {
+  for (const std::string* part : parts) {
+    if (part->find('%') != std::string::npos) {
+      row->refused = kPercentRefusal;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string Joined(std::string words) {
@@ -155,12 +167,7 @@ void SetName(const NameParts& parts, ImportRow* row) {
     OrganisationName(organisation, row);
     return;
   }
-  for (const std::string* part : {&prefix, &given, &middle, &family, &suffix, &formatted}) {
-    if (part->find('%') != std::string::npos) {
-      row->refused = kPercentRefusal;
-      return;
-    }
-  }
+  if (RefusedForPercent({&prefix, &given, &middle, &family, &suffix, &formatted}, row)) return;
   if (!person && formatted.empty()) {
     NameByAddress(row);
     return;
