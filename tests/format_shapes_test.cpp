@@ -1,10 +1,16 @@
 // The shapes other programs export that the tool reads: organisations,
 // contacts without a name, every phone column, abook's own file, Excel's
 // "sep=" line, names written without spaces, header names in any case,
-// and files whose every record must be accounted for once.
+// files whose every record must be accounted for once, and the text the
+// readers and writers share.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 #include "format_cases.h"
+#include "formats/case_folding.h"
+#include "formats/mutt_text.h"
 
 TEST(FormatShapes, CsvOfOtherPrograms) {
   CheckFiles({
@@ -144,4 +150,35 @@ TEST(FormatRoundTrip, HardEntriesComeBackOrAreTold) {
       {5, false, 0, "\xC3\x86r\xC3\xB8", "w@x.dk", ""},
   };
   CheckRoundTrips(entries, {}, {{"mutt", "2-4-"}, {"abook", "0 1 2 3 4 "}});
+}
+
+// Header names in any case of Latin, Greek and Cyrillic letters; alias
+// keys of names with their accents taken off, each unique.
+TEST(FormatText, CaseFoldingAndAliasKeys) {
+  using namespace addrbook;
+  const std::pair<const char*, const char*> folded[] = {
+      {"TELEFON GESCH\xC3\x84"
+       "FTLICH ",
+       "telefon gesch\xC3\xA4"
+       "ftlich"},
+      {"\xC5\x81\xC3\x93"
+       "D\xC5\xB9",
+       "\xC5\x82\xC3\xB3"
+       "d\xC5\xBA"},
+      {"\xCE\x8C\xCE\x9D\xCE\x9F\xCE\x9C\xCE\x91", "\xCF\x8C\xCE\xBD\xCE\xBF\xCE\xBC\xCE\xB1"},
+      {"\xD0\x98\xD0\x9C\xD0\xAF \xD0\x81", "\xD0\xB8\xD0\xBC\xD1\x8F \xD1\x91"},
+      {"\xFF"
+       "A",
+       "\xFF"
+       "a"},
+  };
+  for (const auto& [text, want] : folded) EXPECT_EQ(FoldCase(text), want) << text;
+  std::set<std::string> used;
+  EXPECT_EQ(AliasKey("Jos\xC3\xA9 M\xC3\xBCller", &used), "jose-muller");
+  EXPECT_EQ(AliasKey("JOS\xC3\x89 M\xC3\x9CLLER", &used), "jose-muller-2");
+  EXPECT_EQ(AliasKey("\xC3\x86sa \xC3\x98rsted-Stra\xC3\x9F"
+                     "e",
+                     &used),
+            "aesa-orsted-strasse");
+  EXPECT_EQ(AliasKey("\xE7\x8E\x8B\xE5\xB0\x8F", &used), "entry");
 }
