@@ -1,11 +1,15 @@
 // The addrbook tool's terminal output on any book text: escaping and the
 // table's layout.  Escaped text holds no C0 or C1 control, DEL or
-// bidirectional control; a table fits the terminal's width.
+// bidirectional control; a table fits the terminal's width.  And its
+// exports: the entries a book could hold of the text, written by every
+// format and read back, are the same but for what the export tells of.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "format_round_trip.h"
 #include "fuzz_support.h"
+#include "text/encoding.h"
 #include "text/escaping.h"
 #include "text/table.h"
 
@@ -53,6 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {static_cast<int>(entries.size()), i % 2 == 1, offset, name, field(i + 1), field(i + 2)});
   }
   for (const std::string& f : fields) CheckSafe(SafeText(f));
+  // The entries a book could hold of these fields (a name with a word, an
+  // address, text of the book's encoding) through every format and back.
+  std::vector<Entry> book;
+  for (const Entry& e : entries) {
+    bool text =
+        encoding != Encoding::kUtf8 || (IsUtf8(e.name) && IsUtf8(e.address) && IsUtf8(e.comment));
+    if (text && e.name.size() <= OVEL_MAX_NAME && !e.address.empty() &&
+        e.address.size() <= OVEL_MAX_TEXT && e.comment.size() <= OVEL_MAX_TEXT &&
+        e.name.find_first_not_of(" %") != std::string::npos) {
+      book.push_back(
+          ovel_fuzz::Listed(static_cast<int>(book.size()), e.name, e.address, e.comment));
+    }
+  }
+  ovel_fuzz::CheckFormatRoundTrips(book, encoding);
   for (bool utf8 : {true, false}) {
     OutputOptions options;
     options.encoding = encoding;

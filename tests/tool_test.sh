@@ -71,7 +71,7 @@ if [ "$(sed -n 2p "$work/out" | cut -d, -f2)" = "P2999 Person0000" ] &&
    [ "$(sed -n 3001p "$work/out" | cut -d, -f2)" = "P0000 Person2999" ] &&
    [ "$(wc -l < "$work/out")" -eq 3001 ]; then pass; else
   fail "the imported book is not all there in surname order"; fi
-printf 'name,address,comment\nGood One,g@x.org,\n,missing@x.org,\nA name that is far too long,x,\n"Two\nLines",y,z\n' > "$work/bad.csv"
+printf 'name,address,comment\nGood One,g@x.org,\n,,neither name nor address\nA name that is far too long,x,\n"Two\nLines",y,z\n' > "$work/bad.csv"
 expect 1 "import with refused rows" -- "$tool" -d "$work/import" import "$work/bad.csv"
 stderr_has "bad.csv:3: the name is empty" "the line of a refused row"
 stdout_has "imported 2 of 4 rows" "the count of rows that went in"

@@ -80,7 +80,7 @@ TEST(Csv, ParsesQuotesCommasAndLineBreaks) {
 }
 
 TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
-  EXPECT_EQ(VcardEscape("a,b;c\\d\ne\r\nf"), "a\\,b\\;c\\\\d\\ne\\nf");
+  EXPECT_EQ(VcardEscape("a,b;c\\d\ne\r\nf\rg"), "a\\,b\\;c\\\\d\\ne\\r\\nf\\rg");
   std::string longLine = "NOTE:" + std::string(100, 'x');
   std::string folded = VcardFold(longLine);
   EXPECT_EQ(folded.substr(0, 77), "NOTE:" + std::string(70, 'x') + "\r\n");
@@ -99,10 +99,12 @@ TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
             "hi;there",   {}};
   EXPECT_EQ(
       VcardText(card),
-      "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:x\r\nFN:Mary van Dyke\r\n"
+      "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//ovel//addrbook//EN\r\nUID:urn:uuid:x\r\n"
+      "FN:Mary van Dyke\r\n"
       "N:van Dyke;Mary;;;\r\nADR:;;12 Main St\\, Town;;;;\r\nNOTE:hi\\;there\r\nEND:VCARD\r\n");
-  // Control characters other than tab are left out of TEXT values.
-  EXPECT_EQ(VcardEscape("a\x1b[31mb\tc\x7f\xc2\x9b"), "a[31mb\tc");
+  // Control characters other than tab (C0, DEL, C1) escaped, and read back.
+  EXPECT_EQ(VcardEscape("a\x1b[31mb\tc\x7f\xc2\x9b"), "a\\x1b[31mb\tc\\x7f\\x9b");
+  EXPECT_EQ(Text(VcardEscape("a\x1b\r\n\r\x7f\xc2\x9b")), "a\x1b\r\n\r\x7f\xc2\x9b");
   const struct {
     const char* address;
     const char* property;
@@ -115,7 +117,8 @@ TEST(Vcard, EscapesFoldsAndKindsOfAddress) {
   for (const auto& kind : kinds) EXPECT_EQ(AddressProperty(kind.address), kind.property);
   Card group{"urn:uuid:g", true, "Club", "", "", "", "", {"urn:uuid:a", "urn:uuid:b"}};
   EXPECT_EQ(VcardText(group),
-            "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nUID:urn:uuid:g\r\nFN:Club\r\n"
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//ovel//addrbook//EN\r\nKIND:group\r\n"
+            "UID:urn:uuid:g\r\nFN:Club\r\n"
             "MEMBER:urn:uuid:a\r\nMEMBER:urn:uuid:b\r\nEND:VCARD\r\n");
 }
 

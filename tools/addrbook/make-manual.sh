@@ -58,7 +58,8 @@ Done.
 .TP
 .B 1
 The book, the file or an argument was refused (the reason is on standard
-error); find and mutt\-query found nothing; an import refused a row; a
+error); find and mutt\-query found nothing; an import refused a row; an export
+could not carry every entry as it is (each said on standard error); a
 change was not confirmed.
 .TP
 .B 2

@@ -10,4 +10,6 @@ set(ADDRBOOK_TEXT_SOURCES
   ${ADDRBOOK_DIR}/formats/header_names.cpp ${ADDRBOOK_DIR}/formats/csv_fields.cpp
   ${ADDRBOOK_DIR}/formats/csv.cpp ${ADDRBOOK_DIR}/formats/json.cpp
   ${ADDRBOOK_DIR}/formats/vcard_lines.cpp ${ADDRBOOK_DIR}/formats/vcard.cpp
-  ${ADDRBOOK_DIR}/formats/ldif.cpp ${ADDRBOOK_DIR}/formats/mutt.cpp)
+  ${ADDRBOOK_DIR}/formats/ldif.cpp ${ADDRBOOK_DIR}/formats/mutt.cpp
+  ${ADDRBOOK_DIR}/formats/case_folding.cpp ${ADDRBOOK_DIR}/formats/fallback_names.cpp
+  ${ADDRBOOK_DIR}/formats/abook.cpp ${ADDRBOOK_DIR}/formats/mutt_text.cpp)

@@ -89,9 +89,17 @@ void DeclareEdit(CLI::App* edit, Arguments& a) {
 void DeclareExport(CLI::App* exporter, Arguments& a) {
   exporter->add_flag("--no-formula-guard", a.noFormulaGuard,
                      "CSV: write fields as they are, without a ' before a leading = + - @");
-  exporter->add_option("--format", a.exportFormat, "vcard, csv, json, ldif or mutt (alias file)")
+  exporter
+      ->add_option("--format", a.exportFormat,
+                   "vcard, csv, json, ldif, mutt (alias file) or abook (abook's own file)")
       ->required()
       ->check(CLI::IsMember(ExportFormats()));
+  exporter->add_flag("--bom", a.bom,
+                     "CSV: begin with a UTF-8 byte order mark, so that Excel reads it as UTF-8");
+}
+
+std::string ExportMisuse(const Arguments& a) {
+  return a.bom && a.exportFormat != "csv" ? "--bom is for --format csv" : "";
 }
 
 void DeclareImport(CLI::App* importer, Arguments& a) {
@@ -103,7 +111,7 @@ void DeclareImport(CLI::App* importer, Arguments& a) {
       ->check(CLI::IsMember({"utf8", "cp1252", "latin1"}));
   importer->add_option("--columns", a.import.columns,
                        "CSV columns by header name or number from 1: name=COL,address=COL,"
-                       "comment=COL (also given, middle, family, surname, phone)");
+                       "comment=COL (also given, middle, family, surname, phone, organisation)");
   importer->add_flag("--no-formula-guard", a.noFormulaGuard,
                      "CSV: take a leading ' as data, as export --no-formula-guard wrote it");
   importer->add_flag("--dry-run", a.import.dryRun, "Report what would be added; add nothing");
@@ -167,13 +175,13 @@ const std::vector<Command> kCommands = {
      [](BookAccess& b, const Settings& s, Run a) {
        return ExpandGroup(b, s, a.group, a.recursive, a.format);
      }},
-    {"export", "Write the whole book with groups and members", false, DeclareExport, NoMisuse,
+    {"export", "Write the whole book with groups and members", false, DeclareExport, ExportMisuse,
      [](BookAccess& b, const Settings& s, Run a) {
-       return ExportBook(b, s, a.exportFormat, !a.noFormulaGuard);
+       return ExportBook(b, s, a.exportFormat, !a.noFormulaGuard, a.bom);
      }},
     {"import",
      "Add the contacts of a file (CSV of this tool, Google, Outlook or Thunderbird; vCard; JSON;"
-     " LDIF; mutt aliases) in one save",
+     " LDIF; mutt aliases; abook) in one save",
      false, DeclareImport, NoMisuse, RunImport},
     {"complete-name", "", true, DeclareCompleteName, NoMisuse,
      [](BookAccess& b, const Settings& s, Run a) {

@@ -57,6 +57,7 @@ struct Arguments {
   std::string group;               // expand
   std::string exportFormat;        // export
   bool noFormulaGuard = false;     // export, import
+  bool bom = false;                // export
   std::string importPath, inputEncoding;
   ImportSettings import;
 };
@@ -105,8 +106,10 @@ int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& cho
               const EntryChange& change, const Confirmation& confirmation);
 
 // Export and import.
+// Each thing a format cannot carry is said on standard error, entry by
+// entry, and the exit status is then 1.
 int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
-               bool formulaGuard);
+               bool formulaGuard, bool bom);
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
                const ImportSettings& options);
 

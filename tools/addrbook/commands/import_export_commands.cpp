@@ -193,18 +193,25 @@ bool ReadBytes(const std::string& path, std::string* bytes, std::string* why) {
 }  // namespace
 
 int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
-               bool formulaGuard) {
+               bool formulaGuard, bool bom) {
   auto entries = book.Entries(true);
   if (!entries) return 1;
   // The whole book or nothing: a group whose members cannot be read
   // fails the export before a byte is written.
   auto members = AllGroupMembers(book, *entries, settings.encoding);
   if (!members) return book.Fail("nothing was exported");
+  std::vector<std::string> notices;
   if (const Format* writer = FormatNamed(format)) {
-    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard});
+    if (bom) std::cout << "\xEF\xBB\xBF";
+    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard, &notices});
   }
   if (!std::cout.flush()) return book.Fail("the export could not be written out in full");
-  return 0;
+  for (const std::string& notice : notices) {
+    std::cerr << "export: " << ShownUtf8(notice, Shown(settings)) << "\n";
+  }
+  if (notices.empty()) return 0;
+  std::cerr << "export: " << format << " could not carry everything as it is (said above)\n";
+  return 1;
 }
 
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,

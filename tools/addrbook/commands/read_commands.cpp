@@ -5,6 +5,7 @@
 #include <set>
 
 #include "commands/commands.h"
+#include "formats/mutt_text.h"
 #include "text/search.h"
 
 namespace addrbook {
@@ -53,6 +54,11 @@ int FindEntries(BookAccess& book, const Settings& settings, const Search& search
 int AnswerMuttQuery(BookAccess& book, const Settings& settings, const Search& search) {
   auto matches = Matching(book, settings, search, false);
   if (!matches) return 1;
+  // Mail addresses only: a phone number or street is no answer to a mail
+  // client.
+  std::erase_if(*matches, [&](const Entry& e) {
+    return !IsMailAddress(ToUtf8(e.address, settings.encoding));
+  });
   // The format mail clients expect of an external address query: tabs
   // and line breaks within a field would break it.  In the locale's
   // encoding, as every other output.

@@ -1,8 +1,11 @@
 // CSV to import: the tool's own (name, address, comment, surname, group),
 // the exports of Google Contacts, Outlook and Thunderbird in their
 // languages, a file without a header, or any shape that --columns names.
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
+#include "formats/case_folding.h"
 #include "formats/csv_fields.h"
 #include "formats/format.h"
 #include "formats/format_support.h"
@@ -33,10 +36,15 @@ bool NamedColumns(const std::string& named, const std::vector<std::string>& head
   const struct {
     const char* key;
     Field field;
-  } keys[] = {{"name", Field::kName},       {"given", Field::kGiven},
-              {"middle", Field::kMiddle},   {"family", Field::kFamily},
-              {"surname", Field::kSurname}, {"address", Field::kAddress},
-              {"phone", Field::kPhone},     {"comment", Field::kComment}};
+  } keys[] = {{"name", Field::kName},
+              {"given", Field::kGiven},
+              {"middle", Field::kMiddle},
+              {"family", Field::kFamily},
+              {"surname", Field::kSurname},
+              {"address", Field::kAddress},
+              {"phone", Field::kPhone},
+              {"comment", Field::kComment},
+              {"organisation", Field::kOrganisation}};
   columns->assign(kFieldCount, -1);
   *numbered = true;
   size_t at = 0;
@@ -54,7 +62,7 @@ bool NamedColumns(const std::string& named, const std::vector<std::string>& head
     if (field < 0 || column.empty()) {
       *error = "--columns: \"" + item +
                "\" is not FIELD=COLUMN (fields: name, given, middle, family, surname, address,"
-               " phone, comment)";
+               " phone, comment, organisation)";
       return false;
     }
     int index = -1;
@@ -63,7 +71,7 @@ bool NamedColumns(const std::string& named, const std::vector<std::string>& head
     } else {
       *numbered = false;
       for (size_t i = 0; i < header.size(); ++i) {
-        if (Lower(header[i]) == Lower(column)) index = static_cast<int>(i);
+        if (FoldCase(Trimmed(header[i])) == FoldCase(column)) index = static_cast<int>(i);
       }
     }
     if (index < 0 || static_cast<size_t>(index) >= header.size()) {
@@ -84,6 +92,7 @@ bool IsAddress(const std::string& text) {
 // tool's own CSV.
 struct Layout {
   std::vector<int> column;
+  std::vector<PhoneColumn> phones;  // when --columns names no phone column
   bool headerless = false;
   bool own = false;
   int at(Field f) const { return column[static_cast<size_t>(f)]; }
@@ -94,27 +103,31 @@ struct Layout {
 bool FindLayout(const std::vector<std::string>& first, const ReadOptions& options, Layout* layout,
                 std::string* error) {
   std::vector<std::string> header;
-  for (const std::string& column : first) header.push_back(Lower(Trimmed(column)));
+  for (const std::string& column : first) header.push_back(FoldCase(Trimmed(column)));
   layout->column = HeaderColumns(header);
+  layout->phones = PhoneColumns(header);
   auto at = [&](Field f) { return layout->at(f); };
+  bool known =
+      std::any_of(layout->column.begin(), layout->column.end(), [](int c) { return c >= 0; }) ||
+      !layout->phones.empty();
   if (!options.columns.empty()) {
     bool numbered = false;
     if (!NamedColumns(options.columns, first, &layout->column, &numbered, error)) return false;
-    // Columns by number: the first line is a contact when its address is
-    // one.
-    int address = at(Field::kAddress) >= 0 ? at(Field::kAddress) : at(Field::kPhone);
-    layout->headerless = numbered && address >= 0 && IsAddress(first[static_cast<size_t>(address)]);
-  } else if (at(Field::kName) < 0 && at(Field::kGiven) < 0 && at(Field::kFamily) < 0 &&
-             at(Field::kAddress) < 0 && at(Field::kPhone) < 0 && first.size() >= 2 &&
-             IsAddress(first[1])) {
+    layout->phones.clear();
+    // Columns by number: the first line is a header only when it holds a
+    // column name this tool knows; else it is the first contact.
+    layout->headerless = numbered && !known;
+  } else if (!known && first.size() >= 2 && IsAddress(first[1])) {
     // No header, but rows of name, address and comment.
     layout->headerless = true;
     layout->column[static_cast<size_t>(Field::kName)] = 0;
     layout->column[static_cast<size_t>(Field::kAddress)] = 1;
     layout->column[static_cast<size_t>(Field::kComment)] = 2;
   }
-  bool named = at(Field::kName) >= 0 || at(Field::kGiven) >= 0 || at(Field::kFamily) >= 0;
-  if (!named || (at(Field::kAddress) < 0 && at(Field::kPhone) < 0)) {
+  bool named = at(Field::kName) >= 0 || at(Field::kGiven) >= 0 || at(Field::kFamily) >= 0 ||
+               at(Field::kOrganisation) >= 0;
+  bool addressed = at(Field::kAddress) >= 0 || at(Field::kPhone) >= 0 || !layout->phones.empty();
+  if (!named || !addressed) {
     *error = std::string("no column for ") + (named ? "an address" : "a name") +
              " (columns found: " + ColumnList(first) +
              "); name them with --columns name=COLUMN,address=COLUMN,comment=COLUMN";
@@ -130,26 +143,51 @@ bool FindLayout(const std::vector<std::string>& first, const ReadOptions& option
   return true;
 }
 
+// The phone of a row without an e-mail address: the first of the most
+// preferred kind (preferred, mobile, business, home, other).
+std::string FirstPhone(const std::vector<PhoneColumn>& phones,
+                       const std::function<std::string(int)>& cell) {
+  std::string phone;
+  PhoneKind best = PhoneKind::kOther;
+  for (const PhoneColumn& p : phones) {
+    std::string number = FirstValue(cell(p.value));
+    PhoneKind kind = p.label >= 0 ? LabelKind(cell(p.label)) : p.kind;
+    if (!number.empty() && (phone.empty() || kind < best)) {
+      phone = number;
+      best = kind;
+    }
+  }
+  return phone;
+}
+
 ImportRow RowOf(const CsvRecord& record, const Layout& layout, const ReadOptions& options) {
-  auto field = [&](Field f) {
-    int c = layout.at(f);
+  auto cell = [&](int c) {
     if (c < 0 || static_cast<size_t>(c) >= record.fields.size()) return std::string();
     std::string value = record.fields[static_cast<size_t>(c)];
     if (options.formulaGuard) value = WithoutFormulaGuard(value);
     return layout.own ? value : Trimmed(value);
   };
+  auto field = [&](Field f) { return cell(layout.at(f)); };
   ImportRow row;
   row.line = record.line;
   row.address = layout.own ? field(Field::kAddress) : FirstValue(field(Field::kAddress));
   if (row.address.empty()) row.address = FirstValue(field(Field::kPhone));
+  if (row.address.empty()) row.address = FirstPhone(layout.phones, cell);
   row.comment = field(Field::kComment);
   row.group = field(Field::kGroup) == "1";
-  if (layout.at(Field::kGiven) < 0 && layout.at(Field::kFamily) < 0) {
+  if (layout.at(Field::kGiven) < 0 && layout.at(Field::kFamily) < 0 &&
+      layout.at(Field::kOrganisation) < 0) {
     SetShownName(field(Field::kName), field(Field::kSurname), &row);
   } else {
-    SetName({field(Field::kPrefix), field(Field::kGiven), field(Field::kMiddle),
-             field(Field::kFamily), field(Field::kSuffix), field(Field::kName)},
-            &row);
+    NameParts parts;
+    parts.prefix = field(Field::kPrefix);
+    parts.given = field(Field::kGiven);
+    parts.middle = field(Field::kMiddle);
+    parts.family = field(Field::kFamily);
+    parts.suffix = field(Field::kSuffix);
+    parts.formatted = field(Field::kName);
+    parts.organisation = field(Field::kOrganisation);
+    SetName(parts, &row);
   }
   return row;
 }
@@ -157,7 +195,12 @@ ImportRow RowOf(const CsvRecord& record, const Layout& layout, const ReadOptions
 ReadResult ReadCsv(const std::string& text, const ReadOptions& options) {
   ReadResult result;
   std::vector<CsvRecord> records;
-  if (!ParseCsv(text, &records, &result.error, DetectSeparator(text))) return result;
+  // Excel's "sep=;" first line names the separator.
+  bool sepLine = FoldCase(text.substr(0, 4)) == "sep=" && text.size() > 4 && text[4] != '\n' &&
+                 text[4] != '\r';
+  char separator = sepLine ? text[4] : DetectSeparator(text);
+  if (!ParseCsv(text, &records, &result.error, separator)) return result;
+  if (sepLine && !records.empty() && records[0].line == 1) records.erase(records.begin());
   if (records.empty()) {
     result.error = "no header line (name,address,comment)";
     return result;

@@ -58,6 +58,9 @@ struct WholeBook {
 struct WriteOptions {
   Encoding encoding = Encoding::kCp1252;  // of the book's text
   bool formulaGuard = true;               // CSV: a ' before a leading = + - @
+  // What the format could not carry as it is, entry by entry (UTF-8, as
+  // Tell words it); null when no one asks.
+  std::vector<std::string>* notices = nullptr;
 };
 
 struct Format {

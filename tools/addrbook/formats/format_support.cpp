@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 #include <vector>
 
 #include "ovel.h"
@@ -76,18 +77,51 @@ bool IsPhoneNumber(const std::string& text) {
   return digits >= 3;
 }
 
+unsigned char ByteOrC1(const std::string& text, size_t* i, bool* c1) {
+  unsigned char c = static_cast<unsigned char>(text[*i]);
+  unsigned char next = *i + 1 < text.size() ? static_cast<unsigned char>(text[*i + 1]) : 0;
+  *c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
+  if (*c1) ++*i;
+  return *c1 ? next : c;
+}
+
+std::string HexEscape(unsigned char code) {
+  static const char kHex[] = "0123456789abcdef";
+  return {'\\', 'x', kHex[code >> 4], kHex[code & 15]};
+}
+
+int HexDigit(char c) {
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                : -1;
+}
+
+size_t LastWordStart(const std::string& name) {
+  if (name.empty()) return 0;
+  size_t i = name.size() - 1;
+  while (i > 0 && name[i] == ' ') --i;
+  for (; i > 0; --i) {
+    if (name[i] == ' ') return i + 1;
+  }
+  return 0;
+}
+
+bool SplitByLastWord(const Entry& entry) {
+  return LastWordStart(entry.name) == SurnameStart(entry);
+}
+
+void Tell(const WriteOptions& options, const Entry& entry, const std::string& what) {
+  if (!options.notices) return;
+  options.notices->push_back("entry " + std::to_string(entry.index) + " (" +
+                             ToUtf8(entry.name, options.encoding) + "): " + what);
+}
+
 namespace {
 
 constexpr size_t kNameCharacters = OVEL_MAX_NAME;
 constexpr const char* kPercentRefusal =
     "the name holds \"%\", which the book would take for a join of surname words";
-
-// The words of a family name joined with "%", so that the book takes them
-// all for the surname.
-std::string Joined(std::string words) {
-  std::replace(words.begin(), words.end(), ' ', '%');
-  return words;
-}
 
 std::string Words(const std::vector<std::string>& parts) {
   std::string text;
@@ -99,19 +133,55 @@ std::string Words(const std::vector<std::string>& parts) {
   return text;
 }
 
-}  // namespace
+// A name written without spaces that holds its family and given names:
+// kept whole, as Chinese, Japanese and Korean names are written.
+bool WrittenWhole(const std::string& formatted, const std::string& given,
+                  const std::string& family) {
+  return !formatted.empty() && formatted.find(' ') == std::string::npos && !family.empty() &&
+         formatted.find(family) != std::string::npos && formatted.find(given) != std::string::npos;
+}
 
-void SetName(const NameParts& parts, ImportRow* row) {
-  for (const std::string* part : {&parts.prefix, &parts.given, &parts.middle, &parts.family,
-                                  &parts.suffix, &parts.formatted}) {
+// True, with the row refused, when a part holds "%".
+bool RefusedForPercent(std::initializer_list<const std::string*> parts, ImportRow* row) {
+  for (const std::string* part : parts) {
     if (part->find('%') != std::string::npos) {
       row->refused = kPercentRefusal;
-      return;
+      return true;
     }
   }
-  std::string prefix = Trimmed(parts.prefix), given = Trimmed(parts.given),
-              middle = Trimmed(parts.middle), family = Trimmed(parts.family),
-              suffix = Trimmed(parts.suffix), formatted = Trimmed(parts.formatted);
+  return false;
+}
+
+}  // namespace
+
+std::string Joined(std::string words) {
+  // Blanks after the last word stay blanks: the book shows them alike.
+  size_t end = words.find_last_not_of(' ');
+  if (end != std::string::npos) std::replace(words.begin(), words.begin() + end, ' ', '%');
+  return words;
+}
+
+void SetName(const NameParts& parts, ImportRow* row) {
+  auto clean = [&](const std::string& part) { return parts.exact ? part : Trimmed(part); };
+  std::string prefix = clean(parts.prefix), given = clean(parts.given),
+              middle = clean(parts.middle), family = clean(parts.family),
+              suffix = clean(parts.suffix), formatted = clean(parts.formatted),
+              organisation = Trimmed(parts.organisation);
+  bool person = !given.empty() || !middle.empty() || !family.empty();
+  if (!organisation.empty() &&
+      (parts.organisationFirst || (!person && (formatted.empty() || formatted == organisation)))) {
+    OrganisationName(organisation, row);
+    return;
+  }
+  if (RefusedForPercent({&prefix, &given, &middle, &family, &suffix, &formatted}, row)) return;
+  if (!person && formatted.empty()) {
+    NameByAddress(row);
+    return;
+  }
+  if (WrittenWhole(formatted, given, family) && Utf8Length(formatted) <= kNameCharacters) {
+    row->name = formatted;
+    return;
+  }
   std::string tail = Words({family, suffix});
   // The formatted name, as its writer spelt it, when it ends with the
   // family name (and suffix): its spacing and order kept exactly.
@@ -153,11 +223,14 @@ void SetShownName(const std::string& name, const std::string& surname, ImportRow
     row->refused = kPercentRefusal;
     return;
   }
+  if (name.empty()) {
+    NameByAddress(row);
+    return;
+  }
   row->name = name;
   if (!surname.empty() && name.size() >= surname.size() &&
       name.compare(name.size() - surname.size(), surname.size(), surname) == 0) {
-    std::replace(row->name.end() - static_cast<std::ptrdiff_t>(surname.size()), row->name.end(),
-                 ' ', '%');
+    row->name = name.substr(0, name.size() - surname.size()) + Joined(surname);
   }
 }
 

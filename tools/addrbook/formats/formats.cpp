@@ -4,11 +4,11 @@
 namespace addrbook {
 
 // Each format's row, defined in the format's own file.
-extern const Format kCsvFormat, kJsonFormat, kVcardFormat, kLdifFormat, kMuttFormat;
+extern const Format kCsvFormat, kJsonFormat, kVcardFormat, kLdifFormat, kMuttFormat, kAbookFormat;
 
 const std::vector<const Format*>& Formats() {
-  static const std::vector<const Format*> kFormats = {&kVcardFormat, &kCsvFormat, &kJsonFormat,
-                                                      &kLdifFormat, &kMuttFormat};
+  static const std::vector<const Format*> kFormats = {&kVcardFormat, &kCsvFormat,  &kJsonFormat,
+                                                      &kLdifFormat,  &kMuttFormat, &kAbookFormat};
   return kFormats;
 }
 

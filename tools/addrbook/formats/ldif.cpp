@@ -49,10 +49,11 @@ std::string FromBase64(const std::string& text) {
 
 // A line "attribute: value", or "attribute:: base64" where the value is
 // not a safe string (RFC 2849: ASCII without NUL, CR, LF, not beginning
-// with a space, ":" or "<"; nor, for a reader's sake, ending in a space).
+// with a space, ":" or "<"; nor, for a reader's sake, beginning with a
+// tab or ending in a space or tab).
 std::string Line(const std::string& attribute, const std::string& value) {
-  bool safe = value.empty() ||
-              (value[0] != ' ' && value[0] != ':' && value[0] != '<' && value.back() != ' ');
+  bool safe = value.empty() || (value[0] != ' ' && value[0] != '\t' && value[0] != ':' &&
+                                value[0] != '<' && value.back() != ' ' && value.back() != '\t');
   for (char c : value) {
     unsigned char u = static_cast<unsigned char>(c);
     if (u == 0 || u == '\r' || u == '\n' || u >= 0x80) safe = false;
@@ -91,8 +92,8 @@ struct Attribute {
   int line;
 };
 
-// The entry of a record's attributes; a record without a dn (a change
-// record's parts, stray text) gives none.
+// The entry of a record's attributes; a record without a dn (stray text)
+// gives none, a change record (other than an add) is refused.
 void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* rows) {
   if (record.empty() || record.front().name != "dn") return;
   auto value = [&](std::initializer_list<const char*> names) {
@@ -105,6 +106,12 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
   };
   ImportRow row;
   row.line = record.front().line;
+  std::string change = Lower(value({"changetype"}));
+  if (!change.empty() && change != "add") {
+    row.refused = "a change record (changetype: " + change + "), not a contact; skipped";
+    rows->push_back(row);
+    return;
+  }
   for (const Attribute& a : record) {
     std::string kind = Lower(a.value);
     if (a.name == "objectclass" && (kind == "groupofnames" || kind == "groupofuniquenames")) {
@@ -112,13 +119,22 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
     }
   }
   std::string cn = value({"cn", "commonname", "displayname"});
+  // Phones in the order of the other formats: mobile, business, home.
+  row.address = value({"mail", "mozillasecondemail", "mobile", "telephonenumber", "homephone",
+                       "street", "postaladdress"});
   if (row.group) {
     row.name = cn;
   } else {
-    SetName({"", value({"givenname"}), "", value({"sn", "surname"}), "", cn}, &row);
+    // Values are exact: plain ones trimmed as they are read, base64 ones
+    // (how LDIF carries blanks at the edges) as they are.
+    NameParts parts;
+    parts.given = value({"givenname"});
+    parts.family = value({"sn", "surname"});
+    parts.formatted = cn;
+    parts.organisation = value({"o", "organizationname"});
+    parts.exact = true;
+    SetName(parts, &row);
   }
-  row.address = value({"mail", "mozillasecondemail", "telephonenumber", "mobile", "homephone",
-                       "street", "postaladdress"});
   row.comment = value({"description"});
   rows->push_back(row);
 }
@@ -159,7 +175,10 @@ ReadResult ReadLdif(const std::string& text, const ReadOptions&) {
     } else if (!a.value.empty() && a.value[0] == '<') {
       a.value.clear();  // a value at a URL is not read
     } else {
-      a.value.erase(0, a.value.find_first_not_of(' '));
+      size_t begin = a.value.find_first_not_of(' ');
+      a.value = begin == std::string::npos
+                    ? ""
+                    : a.value.substr(begin, a.value.find_last_not_of(' ') - begin + 1);
     }
     if (a.name == "version" && record.empty()) continue;
     record.push_back(a);

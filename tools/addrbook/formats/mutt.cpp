@@ -1,124 +1,35 @@
 // mutt's alias files: "alias KEY Name <address>" lines, a group as an
 // alias of several addresses or aliases.  Read: one row per alias, "Name
 // <address>", "address (Name)" or a bare address, the comment from a
-// "# comment" after it.  Written: a key made from each name, each group an
-// alias of its members' keys.
+// "# comment" after it.  Written: a key made from each name, each entry
+// with a mail address as a mailbox, each group an alias of its members'
+// keys; the comment escaped on one line.
 #include <algorithm>
 #include <optional>
 #include <set>
 
 #include "formats/format.h"
 #include "formats/format_support.h"
+#include "formats/mutt_text.h"
 
 namespace addrbook {
 namespace {
 
-// Splits at the first of `separators` outside double quotes, angle
-// brackets and parentheses; a backslash escapes the next character.
-std::vector<std::string> SplitOutside(const std::string& text, char separator) {
-  std::vector<std::string> parts(1);
-  bool quoted = false;
-  int depth = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\\' && i + 1 < text.size()) {
-      parts.back() += text.substr(i, 2);
-      ++i;
-      continue;
-    }
-    if (c == '"') quoted = !quoted;
-    if (!quoted && (c == '<' || c == '(')) ++depth;
-    if (!quoted && (c == '>' || c == ')') && depth > 0) --depth;
-    if (c == separator && !quoted && depth == 0) {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  return parts;
-}
-
-// A phrase without its quotes and escapes.
-std::string Unquoted(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size()) {
-      out += text[++i];
-    } else if (text[i] != '"') {
-      out += text[i];
-    }
-  }
-  return Trimmed(out);
-}
-
-// A name and address from "Name <address>", "address (Name)" or "address".
-void Mailbox(const std::string& text, std::string* name, std::string* address) {
-  std::string mailbox = Trimmed(text);
-  size_t open = mailbox.rfind('<');
-  if (open != std::string::npos && mailbox.back() == '>') {
-    *name = Unquoted(mailbox.substr(0, open));
-    *address = Trimmed(mailbox.substr(open + 1, mailbox.size() - open - 2));
-    return;
-  }
-  size_t paren = mailbox.find('(');
-  if (paren != std::string::npos && mailbox.back() == ')') {
-    *name = Unquoted(mailbox.substr(paren + 1, mailbox.size() - paren - 2));
-    *address = Trimmed(mailbox.substr(0, paren));
-    return;
-  }
-  name->clear();
-  *address = mailbox;
-}
-
-// A phrase quoted for an address header when it holds what would end it.
-std::string Phrase(const std::string& name) {
-  if (name.find_first_of("\"\\,;:<>()[]@.#'`") == std::string::npos &&
-      name.find("  ") == std::string::npos) {
-    return name;
-  }
-  std::string quoted = "\"";
-  for (char c : name) {
-    if (c == '"' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// A key of letters, digits, "-", "_" and "." from a name, unique.
-std::string Key(const std::string& name, std::set<std::string>* used) {
-  std::string key;
-  for (char c : name) {
-    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_') {
-      key += c;
-    } else if (c >= 'A' && c <= 'Z') {
-      key += static_cast<char>(c - 'A' + 'a');
-    } else if (!key.empty() && key.back() != '-') {
-      key += '-';
-    }
-  }
-  while (!key.empty() && key.back() == '-') key.pop_back();
-  if (key.empty()) key = "entry";
-  std::string unique = key;
-  for (int n = 2; !used->insert(unique).second; ++n) unique = key + "-" + std::to_string(n);
-  return unique;
-}
-
-// A comment on one line, as mutt shows it.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
+// The first line of the alias files this tool writes: their names and
+// comments are read back exactly.
+constexpr const char* kOwnHeading = "# mutt aliases written by addrbook";
 
 bool IsMuttAliasText(const std::string& text) {
-  return FirstContentLine(text).compare(0, 6, "alias ") == 0;
+  return FirstContentLine(text).compare(0, 6, "alias ") == 0 ||
+         text.compare(0, std::string(kOwnHeading).size(), kOwnHeading) == 0;
 }
 
 // The row of one alias line: alias [-group NAME]... KEY ADDRESS[,
 // ADDRESS]... [# comment], the addresses as they are written, spaces and
-// all.  `key` is set when the alias is of one address.
-ImportRow AliasRow(const std::string& line, int number, std::optional<std::string>* key) {
+// all.  `key` is set when the alias is of one address; `bare` when that
+// address is written alone (perhaps another alias's key).
+ImportRow AliasRow(const std::string& line, int number, bool own, std::optional<std::string>* key,
+                   bool* bare) {
   ImportRow row;
   row.line = number;
   size_t next = 0;
@@ -140,26 +51,38 @@ ImportRow AliasRow(const std::string& line, int number, std::optional<std::strin
   std::string rest = Trimmed(line.substr(next));
   std::vector<std::string> comment = SplitOutside(rest, '#');
   if (comment.size() > 1) {
-    row.comment = Trimmed(rest.substr(comment[0].size() + 1));
+    std::string text = rest.substr(comment[0].size() + 1);
+    row.comment =
+        own ? UnescapedComment(text.substr(text.compare(0, 1, " ") == 0 ? 1 : 0)) : Trimmed(text);
     rest = comment[0];
   }
-  std::vector<std::string> addresses = SplitOutside(rest, ',');
+  // A comma after the last address ends no other one.
+  std::vector<std::string> addresses;
+  for (const std::string& part : SplitOutside(rest, ',')) {
+    if (!Trimmed(part).empty()) addresses.push_back(part);
+  }
   if (addresses.size() > 1) {
     row.group = true;
     row.name = alias;
     return row;
   }
-  std::string name;
-  Mailbox(addresses[0], &name, &row.address);
-  if (name.empty()) name = alias;
+  PhraseText name;
+  ReadMailbox(addresses.empty() ? "" : addresses[0], &name, &row.address, bare);
+  if (name.text.empty()) name.text = alias;
   // "Family, Given": the family name whole, however many its words.
-  size_t comma = name.find(',');
-  if (comma != std::string::npos && name.find(',', comma + 1) == std::string::npos &&
-      !Trimmed(name.substr(0, comma)).empty() && !Trimmed(name.substr(comma + 1)).empty()) {
-    SetName({"", name.substr(comma + 1), "", name.substr(0, comma), "", ""}, &row);
+  const std::string& text = name.text;
+  size_t comma = name.comma;
+  NameParts parts;
+  parts.exact = own;
+  if (comma != std::string::npos && (own || (!Trimmed(text.substr(0, comma)).empty() &&
+                                             !Trimmed(text.substr(comma + 1)).empty()))) {
+    parts.family = text.substr(0, comma);
+    parts.given = text.substr(comma + 1);
+    if (own && parts.given.compare(0, 1, " ") == 0) parts.given.erase(0, 1);
   } else {
-    SetName({"", "", "", "", "", name}, &row);
+    parts.formatted = text;
   }
+  SetName(parts, &row);
   *key = alias;
   return row;
 }
@@ -167,56 +90,82 @@ ImportRow AliasRow(const std::string& line, int number, std::optional<std::strin
 ReadResult ReadMutt(const std::string& text, const ReadOptions&) {
   ReadResult result;
   std::set<std::string> keys;
+  std::vector<bool> bare;
+  bool own = text.compare(0, std::string(kOwnHeading).size(), kOwnHeading) == 0;
   int number = 0;
   for (const std::string& line : Lines(text)) {
     ++number;
     std::string trimmed = Trimmed(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
     std::optional<std::string> key;
-    result.rows.push_back(AliasRow(trimmed, number, &key));
+    bool alone = false;
+    result.rows.push_back(AliasRow(own ? line : trimmed, number, own, &key, &alone));
+    bare.push_back(alone);
     if (key) keys.insert(*key);
   }
-  // An alias of one other alias is a group of one.
-  for (ImportRow& row : result.rows) {
-    if (!row.group && row.refused.empty() && row.address.find('@') == std::string::npos &&
-        keys.count(row.address)) {
-      row.group = true;
-    }
+  // An alias of one other alias, written alone, is a group of one.
+  for (size_t i = 0; i < result.rows.size(); ++i) {
+    ImportRow& row = result.rows[i];
+    if (!row.group && row.refused.empty() && bare[i] && keys.count(row.address)) row.group = true;
   }
   return result;
 }
 
-// A family name of several words as "Family, Given", which keeps it whole.
-std::string AliasName(const Entry& e, Encoding encoding) {
-  std::string name = ToUtf8(e.name, encoding);
-  std::string family = ToUtf8(Surname(e), encoding);
-  std::string given = ToUtf8(GivenNames(e), encoding);
-  if (family.find(' ') != std::string::npos && !given.empty() &&
-      name.find(',') == std::string::npos) {
-    name = family + ", " + given;
+// The mailbox of an entry: the name as shown, or "Family, Given" when the
+// book would not find its surname as the last word; the address as an RFC
+// 5322 address.
+std::string EntryMailbox(const Entry& e, const WriteOptions& options) {
+  bool controls = false;
+  auto utf8 = [&](const std::string& text) {
+    std::string line = ToUtf8(text, options.encoding);
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        controls = true;
+        c = ' ';
+      }
+    }
+    return line;
+  };
+  std::string address = ToUtf8(e.address, options.encoding), mailbox;
+  size_t start = SurnameStart(e);
+  if (SplitByLastWord(e) && e.name.find(',') == std::string::npos) {
+    mailbox = MailboxText(utf8(e.name), nullptr, address);
+  } else {
+    std::string given = utf8(e.name.substr(0, start > 0 ? start - 1 : 0));
+    mailbox = MailboxText(utf8(e.name.substr(start)), &given, address);
   }
-  return name;
+  if (controls)
+    Tell(options, e, "mutt holds no line break or control in a name; written as a space");
+  return mailbox;
 }
 
 std::string WriteMutt(const WholeBook& book, const WriteOptions& options) {
   std::set<std::string> used;
   std::vector<std::string> keys;
-  for (const Entry& e : book.entries) keys.push_back(Key(ToUtf8(e.name, options.encoding), &used));
-  std::string out;
   for (const Entry& e : book.entries) {
-    std::string line = "alias " + keys[static_cast<size_t>(&e - book.entries.data())] + " ";
+    bool written = e.group || IsMailAddress(ToUtf8(e.address, options.encoding));
+    keys.push_back(written ? AliasKey(ToUtf8(e.name, options.encoding), &used) : "");
+  }
+  std::string out = std::string(kOwnHeading) + "\n";
+  for (const Entry& e : book.entries) {
+    const std::string& key = keys[static_cast<size_t>(&e - book.entries.data())];
+    if (key.empty()) {
+      Tell(options, e, "mutt aliases hold mail addresses only; left out");
+      continue;
+    }
+    std::string line = "alias " + key + " ";
     if (e.group) {
       std::string members;
       for (int m : book.MembersOf(e)) {
+        if (keys[static_cast<size_t>(m)].empty()) continue;
         members += (members.empty() ? "" : ", ") + keys[static_cast<size_t>(m)];
       }
       if (members.empty()) continue;  // mutt has no empty alias
       line += members;
     } else {
-      line +=
-          Phrase(AliasName(e, options.encoding)) + " <" + ToUtf8(e.address, options.encoding) + ">";
+      line += EntryMailbox(e, options);
     }
-    if (!e.comment.empty()) line += " # " + OneLine(ToUtf8(e.comment, options.encoding));
+    if (!e.comment.empty()) line += " # " + EscapedComment(ToUtf8(e.comment, options.encoding));
     out += line + "\n";
   }
   return out;

@@ -18,21 +18,35 @@ struct CardState {
   ImportRow row;
   NameParts name;
   std::string email, phone, postal;
-  int emailRank = 102, phoneRank = 102;  // the preference of the one kept
+  int emailRank = 1000, phoneRank = 1000;  // the preference of the one kept
+  bool own = false;                        // written by this tool: values kept with their blanks
 };
 
 ImportRow Finished(CardState& card) {
   ImportRow& row = card.row;
+  auto clean = [&](const std::string& text) { return card.own ? text : Trimmed(text); };
+  row.address = !card.email.empty()   ? clean(card.email)
+                : !card.phone.empty() ? clean(card.phone)
+                                      : card.postal;
+  card.name.exact = card.own;
   if (!row.group) SetName(card.name, &row);
   if (row.group) row.name = Trimmed(card.name.formatted);
-  row.address = !card.email.empty() ? card.email : !card.phone.empty() ? card.phone : card.postal;
   return std::move(row);  // the card is done with
+}
+
+// The rank of a phone: preferred first (PREF, TYPE=pref), then mobile,
+// business, home and other numbers; faxes and pagers last.
+int PhoneRank(const std::string& params) {
+  auto has = [&](const char* type) { return params.find(type) != std::string::npos; };
+  int kind = has("CELL") || has("IPHONE") ? 0 : has("WORK") ? 1 : has("HOME") ? 2 : 3;
+  if (has("FAX") || has("PAGER")) kind = 4;
+  return Preference(params) * 5 + kind;
 }
 
 // What one property of a card gives.
 void Take(const Property& p, CardState* card) {
   if (p.name == "FN") {
-    card->name.formatted = Trimmed(Text(p.value));
+    card->name.formatted = Text(p.value);
   } else if (p.name == "N") {
     std::vector<std::string> parts = Components(p.value);
     parts.resize(5);
@@ -41,27 +55,38 @@ void Take(const Property& p, CardState* card) {
     card->name.middle = parts[2];
     card->name.prefix = parts[3];
     card->name.suffix = parts[4];
+  } else if (p.name == "ORG" && card->name.organisation.empty()) {
+    card->name.organisation = Components(p.value)[0];
   } else if (p.name == "EMAIL" && Preference(p.params) < card->emailRank &&
              !Trimmed(p.value).empty()) {
-    card->email = Trimmed(Text(p.value));  // the first of the most preferred
+    card->email = Text(p.value);  // the first of the most preferred
     card->emailRank = Preference(p.params);
-  } else if (p.name == "TEL" && Preference(p.params) < card->phoneRank &&
+  } else if (p.name == "TEL" && PhoneRank(p.params) < card->phoneRank &&
              !Trimmed(p.value).empty()) {
-    card->phone = Trimmed(Text(p.value));
-    card->phoneRank = Preference(p.params);
-    if (card->phone.compare(0, 4, "tel:") == 0) card->phone = card->phone.substr(4);
+    card->phone = Text(p.value);
+    card->phoneRank = PhoneRank(p.params);
+    if (Trimmed(card->phone).compare(0, 4, "tel:") == 0)
+      card->phone = Trimmed(card->phone).substr(4);
   } else if (p.name == "ADR" && card->postal.empty()) {
-    // Every part that is there, joined.
-    for (const std::string& part : Components(p.value)) {
+    std::vector<std::string> parts = Components(p.value);
+    // This tool's cards: the street, exactly (blanks alone too).
+    if (card->own && parts.size() > 2) card->postal = parts[2];
+    // Others: every part that is there, joined.
+    for (const std::string& part : card->own ? std::vector<std::string>() : parts) {
       if (Trimmed(part).empty()) continue;
       if (!card->postal.empty()) card->postal += ", ";
       card->postal += Trimmed(part);
     }
   } else if (p.name == "NOTE") {
     card->row.comment = Text(p.value);
+  } else if (p.name == "PRODID") {
+    card->own = p.value == kOwnProductId;
   } else if ((p.name == "KIND" || p.name == "X-ADDRESSBOOKSERVER-KIND") &&
              Lower(p.value) == "group") {
     card->row.group = true;
+  } else if ((p.name == "KIND" && Lower(p.value) == "org") ||
+             (p.name == "X-ABSHOWAS" && Lower(p.value) == "company")) {
+    card->name.organisationFirst = true;
   }
 }
 
@@ -69,6 +94,8 @@ bool IsVcardText(const std::string& text) {
   size_t start = text.find_first_not_of(" \t\r\n");
   return start != std::string::npos && Lower(text.substr(start, 11)) == "begin:vcard";
 }
+
+bool Begins(const Property& p) { return p.name == "BEGIN" && Lower(p.value) == "vcard"; }
 
 ReadResult ReadVcard(const std::string& text, const ReadOptions&) {
   ReadResult result;
@@ -81,8 +108,22 @@ ReadResult ReadVcard(const std::string& text, const ReadOptions&) {
     row.refused = "the card has no END:VCARD (is the file cut short?)";
     rows->push_back(row);
   };
+  // A card within a card (vCard 2.1's AGENT) is part of the outer card:
+  // skipped whole, its BEGIN and END counted.
+  int embedded = 0;
+  bool agentNext = false;
   ForEachProperty(text, [&](const Property& p) {
-    if (p.name == "BEGIN" && Lower(p.value) == "vcard") {
+    if (embedded > 0) {
+      embedded += Begins(p) ? 1 : p.name == "END" ? -1 : 0;
+      return;
+    }
+    if (agentNext && Begins(p)) {
+      agentNext = false;
+      embedded = 1;
+      return;
+    }
+    agentNext = false;
+    if (Begins(p)) {
       if (inCard) unfinished();
       inCard = true;
       card = CardState();
@@ -90,7 +131,11 @@ ReadResult ReadVcard(const std::string& text, const ReadOptions&) {
       return;
     }
     if (!inCard) return;
-    if (p.name == "END") {
+    if (p.name == "AGENT") {
+      std::string value = Lower(Trimmed(p.value));
+      agentNext = value.empty();
+      if (value == "begin:vcard") embedded = 1;
+    } else if (p.name == "END") {
       inCard = false;
       rows->push_back(Finished(card));
     } else {

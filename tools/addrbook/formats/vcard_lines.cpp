@@ -13,22 +13,17 @@ namespace addrbook {
 std::string VcardEscape(const std::string& value) {
   std::string out;
   for (size_t i = 0; i < value.size(); ++i) {
-    char c = value[i];
+    bool c1;
+    unsigned char c = ByteOrC1(value, &i, &c1);
     if (c == '\\' || c == ',' || c == ';') {
       out += '\\';
-      out += c;
-    } else if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') {
-      continue;  // CRLF becomes one \n
+      out += static_cast<char>(c);
     } else if (c == '\n' || c == '\r') {
-      out += "\\n";
-    } else if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
-      continue;  // RFC 6350 leaves control characters out of TEXT values
-    } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < value.size() &&
-               static_cast<unsigned char>(value[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(value[i + 1]) <= 0x9F) {
-      ++i;  // a C1 control character, in UTF-8
+      out += c == '\n' ? "\\n" : "\\r";
+    } else if ((c < 0x20 && c != '\t') || c == 0x7F || c1) {
+      out += HexEscape(c);
     } else {
-      out += c;
+      out += value[i];
     }
   }
   return out;
@@ -58,7 +53,7 @@ std::string AddressProperty(const std::string& address) {
 }
 
 std::string VcardText(const Card& card) {
-  std::string out = "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+  std::string out = "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:" + std::string(kOwnProductId) + "\r\n";
   if (card.group) out += "KIND:group\r\n";
   out += VcardFold("UID:" + card.uid);
   out += VcardFold("FN:" + VcardEscape(card.fullName));
@@ -84,12 +79,7 @@ std::string Upper(std::string text) {
 // Decodes quoted-printable text: "=XX" is the byte XX; an "=" it cannot
 // read stays as it is.
 std::string QuotedPrintable(const std::string& value) {
-  auto hex = [](char c) {
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                  : -1;
-  };
+  auto hex = HexDigit;
   std::string out;
   for (size_t i = 0; i < value.size(); ++i) {
     if (value[i] == '=' && i + 2 < value.size() && hex(value[i + 1]) >= 0 &&
@@ -108,7 +98,10 @@ std::string QuotedPrintable(const std::string& value) {
 std::string Decoded(const std::string& params, std::string value) {
   if (params.find("QUOTED-PRINTABLE") != std::string::npos) value = QuotedPrintable(value);
   size_t charset = params.find("CHARSET=");
-  if (charset != std::string::npos) {
+  // A value that is UTF-8 already was converted with the whole file (an
+  // 8-bit file is read as Windows-1252): converted again, it would be
+  // garbled.
+  if (charset != std::string::npos && !IsUtf8(value)) {
     std::string name = params.substr(charset + 8, params.find(';', charset) - charset - 8);
     if (name == "ISO-8859-1" || name == "LATIN1") value = ToUtf8(value, Encoding::kLatin1);
     if (name == "WINDOWS-1252" || name == "CP1252") value = ToUtf8(value, Encoding::kCp1252);
@@ -121,8 +114,12 @@ std::string Decoded(const std::string& params, std::string value) {
 int Preference(const std::string& params) {
   size_t at = params.find("PREF=");
   if (at != std::string::npos) {
-    int rank = std::atoi(params.c_str() + at + 5);
-    return rank >= 1 && rank <= 100 ? rank : 101;
+    // Read with a ceiling: a number of any length counts as 100 at most.
+    int rank = 0;
+    for (size_t i = at + 5; i < params.size() && params[i] >= '0' && params[i] <= '9'; ++i) {
+      rank = std::min(rank * 10 + (params[i] - '0'), 1000);
+    }
+    return rank < 1 ? 101 : std::min(rank, 100);
   }
   for (size_t from = 0; (at = params.find("PREF", from)) != std::string::npos; from = at + 4) {
     char before = at ? params[at - 1] : ';';
@@ -188,7 +185,14 @@ std::vector<std::string> Components(const std::string& value, char separator) {
     char c = value[i];
     if (c == '\\' && i + 1 < value.size()) {
       char next = value[++i];
-      parts.back() += next == 'n' || next == 'N' ? '\n' : next;
+      int high = i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
+      int low = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
+      if (next == 'x' && high >= 0 && low >= 0) {
+        AppendUtf8(&parts.back(), static_cast<char32_t>(high * 16 + low));
+        i += 2;
+        continue;
+      }
+      parts.back() += next == 'n' || next == 'N' ? '\n' : next == 'r' ? '\r' : next;
     } else if (separator && c == separator) {
       parts.emplace_back();
     } else {

@@ -20,8 +20,13 @@ struct Card {
   std::vector<std::string> members;  // member UIDs, for a group
 };
 
-// Escapes a property value (backslash, comma, semicolon, newline) and
-// leaves out control characters other than tab.
+// The PRODID of the cards this tool writes: their values are read back
+// exactly, blanks and all.
+constexpr const char* kOwnProductId = "-//ovel//addrbook//EN";
+
+// Escapes a property value: backslash, comma, semicolon and LF as RFC 6350
+// does; CR as "\r" and the other control characters but tab (C0, DEL, C1)
+// as "\x1b", which Components reads back.
 std::string VcardEscape(const std::string& value);
 // Folds a content line at 75 octets without splitting a UTF-8 character;
 // the result ends in CRLF.
@@ -45,11 +50,12 @@ struct Property {
 // character set that its parameters name.  One at a time, so that a large
 // file's properties are never all in memory.
 void ForEachProperty(const std::string& text, const std::function<void(const Property&)>& take);
-// How much a property is preferred: 1 to 100 (PREF=1 in vCard 4.0; PREF
-// or TYPE=pref in 2.1 and 3.0 count as 1), 101 when it is not.
+// How much a property is preferred: 1 to 100 (PREF=1 in vCard 4.0, a
+// larger number counting as 100; PREF or TYPE=pref in 2.1 and 3.0 count
+// as 1), 101 when it is not.
 int Preference(const std::string& params);
 // The components of a structured value split at `separator` (none when
-// it is 0), unescaped.
+// it is 0), unescaped ("\n", "\r" and the "\x1b" of VcardEscape too).
 std::vector<std::string> Components(const std::string& value, char separator = ';');
 // A text value, unescaped.
 std::string Text(const std::string& value);
