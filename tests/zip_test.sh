@@ -80,7 +80,12 @@ check "an MSVC-ABI caller compiles" -- "$clang" --target=$triple -ffreestanding 
   -Werror -I"$b/include" -c "$source/tests/msvc_client.c" -o "$work/msvc.obj"
 check "an import library made from lib/ovel.def" -- "$dlltool" -m $machine $kill -d "$b/lib/ovel.def" \
   -D ovel.dll -l "$work/from-def.lib"
-for lib in "$b/lib/ovel.lib" "$work/from-def.lib"; do
+libs="$b/lib/ovel.lib $work/from-def.lib"
+if [ "$machine" != i386 ]; then  # Microsoft's lib /def, as lld-link does it
+  check "lld-link /def makes one too" -- "$lld_link" /def:"$b/lib/ovel.def" /machine:x64 /out:"$work/from-def-ms.lib"
+  libs="$libs $work/from-def-ms.lib"
+fi
+for lib in $libs; do
   name=msvc-$(basename "$lib" .lib)
   check "lld-link links the caller against $(basename "$lib")" -- "$lld_link" /nologo /entry:start \
     /subsystem:console /nodefaultlib "$work/msvc.obj" "$lib" "$work/kernel32.lib" /out:"$work/$name.exe"
