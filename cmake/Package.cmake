@@ -1,13 +1,14 @@
 # Packages made by cpack: on Windows a ZIP with the DLL, its import
-# libraries and .def, the header, addrbook.exe, the README and the licence;
+# libraries and .def, the header, addrbook.exe, the README and the licence,
+# and a second ZIP with their debug information (cmake/DebugSymbols.cmake);
 # elsewhere three Debian packages, one per install component: libovel1
 # (the shared library), libovel-dev (header, link library, CMake package,
-# pkg-config file) and addrbook (the tool, its manual page and completion).
+# pkg-config file) and addrbook (the tool, its manual page and completion),
+# and a -dbgsym package of the debug information of the first and the last.
 set(CPACK_PACKAGE_NAME ovel)
 set(CPACK_PACKAGE_VENDOR "The ovel developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
@@ -20,6 +21,20 @@ if(WIN32)
     set(CPACK_PACKAGE_FILE_NAME ovel-${PROJECT_VERSION}-win64)
   endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  # The binaries are stripped; each keeps the name and checksum of its
+  # debug file (.gnu_debuglink).  Two zips, one per group of components:
+  # the bundle, and its debug files (bin/*.debug, to unpack over it).
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
+  set(CPACK_COMPONENTS_ALL runtime development tool debug)
+  foreach(component runtime development tool)
+    string(TOUPPER ${component} upper)
+    set(CPACK_COMPONENT_${upper}_GROUP bundle)
+  endforeach()
+  set(CPACK_COMPONENT_DEBUG_GROUP debug)
+  set(CPACK_ARCHIVE_BUNDLE_FILE_NAME ${CPACK_PACKAGE_FILE_NAME})
+  set(CPACK_ARCHIVE_DEBUG_FILE_NAME ${CPACK_PACKAGE_FILE_NAME}-debug)
 else()
   set(CPACK_GENERATOR DEB)
   # CPack puts a summary other than its default before each component's
@@ -38,6 +53,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+  # The library's and the tool's debug information goes to libovel1-dbgsym
+  # and addrbook-dbgsym (.ddeb), under /usr/lib/debug/.build-id; CPack
+  # strips the files it takes it from, so install must not strip them first.
+  set(CPACK_DEBIAN_RUNTIME_DEBUGINFO_PACKAGE ON)
+  set(CPACK_DEBIAN_TOOL_DEBUGINFO_PACKAGE ON)
   set(version ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libovel1)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)

@@ -94,7 +94,8 @@ void PlatformBlockFree(void* address);
 ProcessId PlatformCurrentProcess();
 
 // Strings.  The case-insensitive comparison is a total order on 8-bit
-// strings; it orders sort keys and matches group names.
+// strings, lstrcmpiA's on code page 1252 on every system and code page; it
+// orders sort keys and matches group names.
 int PlatformCompareNoCase(const char* a, const char* b);
 bool PlatformEqual(const char* a, const char* b);
 

@@ -37,7 +37,7 @@ inline std::string Display(std::string name) {
   return name;
 }
 
-// The order of keys is the platform's (lstrcmpiA's on code page 1252,
+// The order of keys is the library's (lstrcmpiA's on code page 1252,
 // which sort_order_test checks); the model places entries by it.
 inline int CompareNoCase(const std::string& a, const std::string& b) {
   return ovel::PlatformCompareNoCase(a.c_str(), b.c_str());

@@ -1,7 +1,9 @@
-// The order of sort keys: on Windows lstrcmpiA itself, on POSIX the table
-// derived from it.  Both builds must sort alike: sort_order_windows.inc
-// holds the order the real lstrcmpiA gives the random keys below (under
-// Wine, code page 1252), and a failure names the keys that differ.
+// The order of sort keys: the table derived from lstrcmpiA, on every system
+// and code page.  sort_order_windows.inc holds the order the real
+// lstrcmpiA gives the random keys below (under Wine, code page 1252), and
+// a failure names the keys that differ.  sort_order_test_cp932 runs these
+// under Windows' Japanese code page, where lstrcmpiA itself sorts
+// otherwise.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +15,10 @@
 #include <vector>
 
 #include "frame/platform.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -63,9 +69,10 @@ std::vector<std::string> RandomKeys() {
   return keys;
 }
 
-// With OVEL_SORT_ORDER_OUT=FILE the test writes the order it computes to
-// FILE in the shape of sort_order_windows.inc: run under Wine, that makes
-// the file anew when the keys change.
+#if defined(_WIN32)
+// With OVEL_SORT_ORDER_OUT=FILE the test, run under Wine, writes the order
+// lstrcmpiA gives the keys to FILE in the shape of sort_order_windows.inc:
+// that makes the file anew when the keys change.
 void WriteOrder(const char* path, const std::vector<int>& order) {
   FILE* file = std::fopen(path, "w");
   ASSERT_NE(file, nullptr) << path;
@@ -75,6 +82,7 @@ void WriteOrder(const char* path, const std::vector<int>& order) {
   }
   std::fclose(file);
 }
+#endif
 
 TEST(SortOrder, KeysCompareAsLstrcmpiADoes) {
   struct Case {
@@ -114,7 +122,14 @@ TEST(SortOrder, TenThousandRandomKeysSortAsOnWindows) {
   std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
     return ovel::PlatformCompareNoCase(keys[x].c_str(), keys[y].c_str()) < 0;
   });
-  if (const char* path = std::getenv("OVEL_SORT_ORDER_OUT")) WriteOrder(path, order);
+#if defined(_WIN32)
+  if (const char* path = std::getenv("OVEL_SORT_ORDER_OUT")) {
+    std::vector<int> system_order = order;
+    std::stable_sort(system_order.begin(), system_order.end(),
+                     [&](int x, int y) { return lstrcmpiA(keys[x].c_str(), keys[y].c_str()) < 0; });
+    WriteOrder(path, system_order);
+  }
+#endif
   ASSERT_EQ(order.size(), std::size(kWindowsOrder));
 
   // Where the order first departs from Windows', the key each puts there.
@@ -139,5 +154,15 @@ TEST(SortOrder, TenThousandRandomKeysSortAsOnWindows) {
     }
   }
 }
+
+#if defined(_WIN32)
+// sort_order_test_cp932 sets OVEL_CODE_PAGE=932 and a Japanese locale: the
+// run shows the order whatever the code page only if Wine took it.
+TEST(SortOrder, RunsInTheCodePageAsked) {
+  const char* wanted = std::getenv("OVEL_CODE_PAGE");
+  if (!wanted) GTEST_SKIP() << "OVEL_CODE_PAGE is not set";
+  EXPECT_EQ(GetACP(), static_cast<UINT>(std::atoi(wanted)));
+}
+#endif
 
 }  // namespace

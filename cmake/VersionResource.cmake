@@ -1,0 +1,30 @@
+# ovel_version_resource(TARGET DESCRIPTION): gives a Windows program or DLL
+# a VERSIONINFO resource (cmake/version.rc.in), compiled by the toolchain's
+# resource compiler (windres for MinGW).  The versions come from project(),
+# the company and copyright from LICENSE's copyright line.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE OVEL_RC_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright (\\([cC]\\) )?[0-9, -]+ " "" OVEL_RC_COMPANY "${OVEL_RC_COPYRIGHT}")
+enable_language(RC)
+
+function(ovel_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(OVEL_RC_FILE_TYPE VFT_DLL)
+  else()
+    set(OVEL_RC_FILE_TYPE VFT_APP)
+  endif()
+  set(OVEL_RC_DESCRIPTION "${description}")
+  set(OVEL_RC_INTERNAL_NAME ${target})
+  get_target_property(prefix ${target} PREFIX)
+  if(NOT prefix)
+    set(prefix "")
+  endif()
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(OVEL_RC_FILE_NAME ${prefix}${target}${CMAKE_SHARED_LIBRARY_SUFFIX})
+  else()
+    set(OVEL_RC_FILE_NAME ${prefix}${target}${CMAKE_EXECUTABLE_SUFFIX})
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
