@@ -9,4 +9,5 @@ set(ADDRBOOK_TEXT_SOURCES
   ${ADDRBOOK_DIR}/formats/header_names.cpp ${ADDRBOOK_DIR}/formats/csv_fields.cpp
   ${ADDRBOOK_DIR}/formats/csv.cpp ${ADDRBOOK_DIR}/formats/json.cpp
   ${ADDRBOOK_DIR}/formats/vcard_lines.cpp ${ADDRBOOK_DIR}/formats/vcard.cpp
-  ${ADDRBOOK_DIR}/formats/ldif.cpp ${ADDRBOOK_DIR}/formats/mutt.cpp)
+  ${ADDRBOOK_DIR}/formats/ldif.cpp ${ADDRBOOK_DIR}/formats/mutt.cpp
+  ${ADDRBOOK_DIR}/formats/import_groups.cpp)

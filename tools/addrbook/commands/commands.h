@@ -47,7 +47,8 @@ struct Arguments {
   EntryChoice choice;              // show, edit
   EntryChange change;              // edit
   bool recursive = false;          // expand
-  std::string group;               // expand
+  std::string group;               // expand, group
+  std::string groupAction;         // group: create, add, remove, delete or list
   std::string exportFormat;        // export
   bool noFormulaGuard = false;     // export, import
   std::string importPath, inputEncoding;
@@ -85,6 +86,9 @@ int DeleteEntries(BookAccess& book, const Settings& settings, const std::vector<
                   const Confirmation& confirmation);
 int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& choice,
               const EntryChange& change, const Confirmation& confirmation);
+
+// group create, add, remove, delete and list, as groupAction names.
+int RunGroupCommand(BookAccess& book, const Settings& settings, const Arguments& arguments);
 
 // Export and import.
 int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,

@@ -9,6 +9,7 @@
 
 #include "formats/format.h"
 #include "formats/format_support.h"
+#include "formats/import_groups.h"
 
 namespace addrbook {
 namespace {
@@ -120,6 +121,12 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
   row.address = value({"mail", "mozillasecondemail", "telephonenumber", "mobile", "homephone",
                        "street", "postaladdress"});
   row.comment = value({"description"});
+  row.key = DnKey(record.front().value);
+  for (const Attribute& a : record) {
+    if (row.group && (a.name == "member" || a.name == "uniquemember")) {
+      row.members.push_back(DnKey(a.value));
+    }
+  }
   rows->push_back(row);
 }
 

@@ -4,11 +4,13 @@
 // "# comment" after it.  Written: a key made from each name, each group an
 // alias of its members' keys.
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 
 #include "formats/format.h"
 #include "formats/format_support.h"
+#include "ovel.h"
 
 namespace addrbook {
 namespace {
@@ -144,9 +146,13 @@ ImportRow AliasRow(const std::string& line, int number, std::optional<std::strin
     rest = comment[0];
   }
   std::vector<std::string> addresses = SplitOutside(rest, ',');
+  row.key = alias;
   if (addresses.size() > 1) {
     row.group = true;
     row.name = alias;
+    for (const std::string& address : addresses) {
+      if (!Trimmed(address).empty()) row.members.push_back(Trimmed(address));
+    }
     return row;
   }
   std::string name;
@@ -164,6 +170,38 @@ ImportRow AliasRow(const std::string& line, int number, std::optional<std::strin
   return row;
 }
 
+// The members of alias lists that are addresses, not aliases: each the
+// alias of that address when the file has one, else an entry of its own
+// (added once, after the aliases).
+void AddressMembers(const std::set<std::string>& keys, std::vector<ImportRow>* rows) {
+  std::map<std::string, std::string> keyOfAddress;
+  for (const ImportRow& row : *rows) {
+    if (!row.group && !row.key.empty()) keyOfAddress.emplace(Lower(row.address), row.key);
+  }
+  std::vector<ImportRow> added;
+  for (ImportRow& group : *rows) {
+    for (std::string& member : group.members) {
+      if (keys.count(member)) continue;
+      ImportRow row;
+      std::string name;
+      Mailbox(member, &name, &row.address);
+      auto [at, isNew] = keyOfAddress.emplace(Lower(row.address), "<" + row.address + ">");
+      member = at->second;
+      if (!isNew) continue;
+      // A bare address is named by itself, or by its local part when it
+      // is longer than a name may be.
+      if (name.empty())
+        name = row.address.size() <= OVEL_MAX_NAME ? row.address
+                                                   : row.address.substr(0, row.address.find('@'));
+      SetName({"", "", "", "", "", name}, &row);
+      row.line = group.line;
+      row.key = member;
+      added.push_back(row);
+    }
+  }
+  rows->insert(rows->end(), added.begin(), added.end());
+}
+
 ReadResult ReadMutt(const std::string& text, const ReadOptions&) {
   ReadResult result;
   std::set<std::string> keys;
@@ -174,15 +212,17 @@ ReadResult ReadMutt(const std::string& text, const ReadOptions&) {
     if (trimmed.empty() || trimmed[0] == '#') continue;
     std::optional<std::string> key;
     result.rows.push_back(AliasRow(trimmed, number, &key));
-    if (key) keys.insert(*key);
+    if (!result.rows.back().key.empty()) keys.insert(result.rows.back().key);
   }
   // An alias of one other alias is a group of one.
   for (ImportRow& row : result.rows) {
     if (!row.group && row.refused.empty() && row.address.find('@') == std::string::npos &&
         keys.count(row.address)) {
       row.group = true;
+      row.members = {row.address};
     }
   }
+  AddressMembers(keys, &result.rows);
   return result;
 }
 
