@@ -15,9 +15,13 @@ verbatim() {
 }
 {
   echo "[COMMANDS]"
-  for command in list add delete find show edit expand export import mutt-query; do
+  for command in list add delete find show edit expand group export import mutt-query; do
     echo ".SS $command"
     "$tool" "$command" --help | verbatim
+  done
+  for action in create add remove delete list; do
+    echo ".SS group $action"
+    "$tool" group "$action" --help | verbatim
   done
   cat <<'SECTIONS'
 [ENVIRONMENT]
