@@ -42,121 +42,152 @@ std::string GroupRefusal(const ImportRow& row, Encoding encoding, std::string* n
   return "";
 }
 
-// A plan's members: those found in the file that the book will hold and
-// that are not members already; each left out is reported.
-void TakeMembers(const GroupFound& found, const std::vector<ImportRow>& rows,
-                 const std::vector<std::optional<MemberRef>>& refOf, const std::string& at,
-                 const OutputOptions& shown, GroupPlan* plan, size_t* missing) {
-  for (const std::string& key : found.missing) {
-    std::cerr << at << "member " << ShownUtf8(key, shown) << " is not in the file\n";
-    ++*missing;
-  }
-  for (size_t m : found.members) {
-    if (!refOf[m]) {
-      std::cerr << at << "member " << ShownUtf8(rows[m].name, shown) << " (line " << rows[m].line
-                << ") was not imported\n";
-      ++*missing;
-      continue;
+// Plans the groups of a file's rows in four steps: the groups, their
+// members, the limit of members, and the members that are groups left out.
+class Planner {
+ public:
+  Planner(const Settings& settings, const std::vector<ImportRow>& rows,
+          const std::vector<std::optional<MemberRef>>& entryOf, const std::string& where)
+      : shown_(Shown(settings)),
+        encoding_(settings.encoding),
+        rows_(rows),
+        where_(where),
+        refOf_(entryOf),
+        planOfRow_(rows.size(), SIZE_MAX),
+        found_(FindGroupMembers(rows)) {}
+
+  // A plan for each group row the book takes (rows of one name, or of a
+  // group of the book, share one).
+  void TakeGroups(const std::vector<Entry>& entries, size_t count) {
+    std::map<std::string, std::string> inBook;
+    for (const Entry& e : entries) {
+      if (e.group) inBook.emplace(NameKey(e.name), e.name);
     }
-    bool already = false;
-    for (const MemberRef& held : plan->members) already = already || SameMember(held, *refOf[m]);
-    if (!already) plan->members.push_back(*refOf[m]);
+    for (const GroupFound& g : found_) {
+      const ImportRow& row = rows_[g.row];
+      ++tally_.total;
+      std::string name, comment;
+      std::string why = GroupRefusal(row, encoding_, &name, &comment);
+      auto known = planOf_.find(NameKey(name));
+      bool exists = inBook.count(NameKey(name)) > 0;
+      if (why.empty() && known == planOf_.end() && !exists && count >= kMaxEntries) why = kBookFull;
+      if (!why.empty()) {
+        std::cerr << where_ << row.line << ": " << ShownUtf8(row.name, shown_) << ": "
+                  << ShownUtf8(why, shown_) << "\n";
+        ++tally_.refused;
+        continue;
+      }
+      if (known == planOf_.end()) {
+        GroupPlan plan{exists ? inBook[NameKey(name)] : name, comment, row.line, exists, false, {}};
+        count += exists ? 0 : 1;
+        known = planOf_.emplace(NameKey(name), tally_.plans.size()).first;
+        tally_.plans.push_back(plan);
+      }
+      planOfRow_[g.row] = known->second;
+      refOf_[g.row] = MemberRef{true, tally_.plans[known->second].name, ""};
+      ++tally_.accepted;
+    }
   }
-}
+
+  // Each plan's members: those of its rows that the book will hold, each
+  // once; each member left out is said.
+  void TakeMembers() {
+    for (const GroupFound& g : found_) {
+      if (planOfRow_[g.row] == SIZE_MAX) continue;
+      GroupPlan& plan = tally_.plans[planOfRow_[g.row]];
+      std::string at = where_ + std::to_string(rows_[g.row].line) + ": " +
+                       ShownUtf8(rows_[g.row].name, shown_) + ": ";
+      for (const std::string& key : g.missing) {
+        std::cerr << at << "member " << ShownUtf8(key, shown_) << " is not in the file\n";
+        ++tally_.missing;
+      }
+      for (size_t m : g.members) {
+        if (!refOf_[m]) {
+          std::cerr << at << "member " << ShownUtf8(rows_[m].name, shown_) << " (line "
+                    << rows_[m].line << ") was not imported\n";
+          ++tally_.missing;
+        } else if (!Holds(plan.members, *refOf_[m])) {
+          plan.members.push_back(*refOf_[m]);
+        }
+      }
+    }
+  }
+
+  // The members a group of the book holds already are left out; a group
+  // that would hold more than the book allows is refused.
+  void Limit(BookAccess& book) {
+    for (GroupPlan& plan : tally_.plans) {
+      std::vector<MemberRef> held, fresh;
+      if (plan.exists) {
+        for (const Entry& m : book.Members(plan.name, false)) {
+          held.push_back({m.group, m.name, m.group ? "" : m.address});
+        }
+      }
+      for (const MemberRef& m : plan.members) {
+        if (!Holds(held, m)) fresh.push_back(m);
+      }
+      plan.members = fresh;
+      size_t total = held.size() + fresh.size();
+      if (total <= OVEL_MAX_MEMBERS) continue;
+      std::cerr << where_ << plan.line << ": " << ShownText(plan.name, shown_)
+                << ": the group would have " << total << " members; a group holds at most "
+                << OVEL_MAX_MEMBERS << "; the group is not imported\n";
+      plan.refused = true;
+      ++tally_.refused;
+      --tally_.accepted;
+    }
+  }
+
+  // A group that is not made is no member either.
+  GroupTally LeaveOutRefused() {
+    for (GroupPlan& plan : tally_.plans) {
+      std::vector<MemberRef> kept;
+      for (const MemberRef& m : plan.members) {
+        auto p = m.group ? planOf_.find(NameKey(m.name)) : planOf_.end();
+        if (p == planOf_.end() || !tally_.plans[p->second].refused) {
+          kept.push_back(m);
+          continue;
+        }
+        std::cerr << where_ << plan.line << ": " << ShownText(plan.name, shown_) << ": member "
+                  << ShownText(m.name, shown_) << " was not imported\n";
+        ++tally_.missing;
+      }
+      plan.members = kept;
+    }
+    return tally_;
+  }
+
+ private:
+  static bool Holds(const std::vector<MemberRef>& members, const MemberRef& member) {
+    for (const MemberRef& m : members) {
+      if (SameMember(m, member)) return true;
+    }
+    return false;
+  }
+
+  OutputOptions shown_;
+  Encoding encoding_;
+  const std::vector<ImportRow>& rows_;
+  const std::string& where_;
+  std::vector<std::optional<MemberRef>> refOf_;  // what each row is as a member
+  std::vector<size_t> planOfRow_;
+  std::vector<GroupFound> found_;
+  std::map<std::string, size_t> planOf_;  // by NameKey
+  GroupTally tally_;
+};
 
 }  // namespace
 
 GroupTally PlanGroups(const Settings& settings, const std::vector<ImportRow>& rows,
                       const std::vector<std::optional<MemberRef>>& entryOf, BookAccess& book,
                       const std::vector<Entry>& entries, size_t count, const std::string& where) {
-  OutputOptions shown = Shown(settings);
-  GroupTally tally;
-  std::vector<GroupFound> found = FindGroupMembers(rows);
-  // What each row stands for as a member: its entry, or its group.
-  std::vector<std::optional<MemberRef>> refOf = entryOf;
-  std::map<std::string, size_t> planOf;  // by NameKey
-  std::map<std::string, std::string> inBook;
-  for (const Entry& e : entries) {
-    if (e.group) inBook.emplace(NameKey(e.name), e.name);
-  }
-  std::vector<size_t> planOfRow(rows.size(), SIZE_MAX);
-  for (const GroupFound& g : found) {
-    const ImportRow& row = rows[g.row];
-    ++tally.total;
-    std::string name, comment;
-    std::string why = GroupRefusal(row, settings.encoding, &name, &comment);
-    auto known = planOf.find(NameKey(name));
-    if (why.empty() && known == planOf.end() && !inBook.count(NameKey(name)) &&
-        count >= kMaxEntries)
-      why = kBookFull;
-    if (!why.empty()) {
-      std::cerr << where << row.line << ": " << ShownUtf8(row.name, shown) << ": "
-                << ShownUtf8(why, shown) << "\n";
-      ++tally.refused;
-      continue;
-    }
-    if (known == planOf.end()) {
-      GroupPlan plan{name, comment, row.line, inBook.count(NameKey(name)) > 0, false, {}};
-      if (plan.exists) plan.name = inBook[NameKey(name)];
-      count += plan.exists ? 0 : 1;
-      known = planOf.emplace(NameKey(name), tally.plans.size()).first;
-      tally.plans.push_back(plan);
-    }
-    planOfRow[g.row] = known->second;
-    refOf[g.row] = MemberRef{true, tally.plans[known->second].name, ""};
-    ++tally.accepted;
-  }
-  // Members once every group is known, so that a group may hold a group
-  // that the file gives after it.
-  std::vector<std::vector<MemberRef>> before(tally.plans.size());
-  for (size_t p = 0; p < tally.plans.size(); ++p) {
-    if (!tally.plans[p].exists) continue;
-    for (const Entry& m : book.Members(tally.plans[p].name, false)) {
-      before[p].push_back({m.group, m.name, m.group ? "" : m.address});
-    }
-  }
-  for (const GroupFound& g : found) {
-    if (planOfRow[g.row] == SIZE_MAX) continue;
-    GroupPlan& plan = tally.plans[planOfRow[g.row]];
-    std::string at =
-        where + std::to_string(rows[g.row].line) + ": " + ShownUtf8(rows[g.row].name, shown) + ": ";
-    TakeMembers(g, rows, refOf, at, shown, &plan, &tally.missing);
-  }
-  for (size_t p = 0; p < tally.plans.size(); ++p) {
-    GroupPlan& plan = tally.plans[p];
-    std::vector<MemberRef> fresh;
-    for (const MemberRef& m : plan.members) {
-      bool held = false;
-      for (const MemberRef& b : before[p]) held = held || SameMember(b, m);
-      if (!held) fresh.push_back(m);
-    }
-    plan.members = fresh;
-    size_t total = before[p].size() + fresh.size();
-    if (total > OVEL_MAX_MEMBERS) {
-      std::cerr << where << plan.line << ": " << ShownText(plan.name, shown)
-                << ": the group would have " << total << " members; a group holds at most "
-                << OVEL_MAX_MEMBERS << "; the group is not imported\n";
-      plan.refused = true;
-      ++tally.refused;
-      --tally.accepted;
-    }
-  }
-  // A group that is not made is no member either.
-  for (GroupPlan& plan : tally.plans) {
-    std::vector<MemberRef> kept;
-    for (const MemberRef& m : plan.members) {
-      auto p = m.group ? planOf.find(NameKey(m.name)) : planOf.end();
-      if (p == planOf.end() || !tally.plans[p->second].refused) {
-        kept.push_back(m);
-        continue;
-      }
-      std::cerr << where << plan.line << ": " << ShownText(plan.name, shown) << ": member "
-                << ShownText(m.name, shown) << " was not imported\n";
-      ++tally.missing;
-    }
-    plan.members = kept;
-  }
-  return tally;
+  Planner planner(settings, rows, entryOf, where);
+  // Every group first, so that a group may hold one that the file gives
+  // after it.
+  planner.TakeGroups(entries, count);
+  planner.TakeMembers();
+  planner.Limit(book);
+  return planner.LeaveOutRefused();
 }
 
 bool AddGroups(BookAccess& book, const std::vector<GroupPlan>& plans, Encoding encoding) {
