@@ -7,23 +7,16 @@
 
 #include "commands/commands.h"
 #include "formats/entry_rules.h"
+#include "formats/import_groups.h"
 
 namespace addrbook {
 namespace {
-
-// A group's name as the book finds it, in any case (ASCII letters).
-std::string NameKey(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return name;
-}
 
 // The position of the group named `name` (book text, shown or stored form)
 // in `entries`; -1 when there is none.
 int GroupPosition(const std::vector<Entry>& entries, const std::string& name) {
   for (const Entry& e : entries) {
-    if (e.group && NameKey(e.name) == NameKey(DisplayName(name))) return e.index;
+    if (e.group && CaseFolded(e.name) == CaseFolded(DisplayName(name))) return e.index;
   }
   return -1;
 }
@@ -82,16 +75,29 @@ bool NamedEntries(const BookAccess& book, const Settings& settings,
   return true;
 }
 
+// A view with groups that lists `entries`, and the position in them of
+// the group named `name`; null (reported) when the book cannot be read or
+// holds no such group.
+ViewHandle GroupListing(BookAccess& book, const Settings& settings, const std::string& name,
+                        std::vector<Entry>* entries, int* position) {
+  auto wanted = BookText(settings, book, name);
+  if (!wanted) return nullptr;
+  ViewHandle view = book.Walk(true, entries);
+  if (!view) return nullptr;
+  *position = GroupPosition(*entries, *wanted);
+  if (*position >= 0) return view;
+  OvelFreeView(view);
+  book.Fail("no group is named " + ArgumentText(settings, name));
+  return nullptr;
+}
+
 // group add and group remove: every member named changes, or none.
 int ChangeMembers(BookAccess& book, const Settings& settings, const Arguments& a, bool add) {
-  auto wanted = BookText(settings, book, a.group);
-  if (!wanted) return 1;
   std::vector<Entry> entries;
-  ViewHandle view = book.Walk(true, &entries);
+  int position = -1;
+  ViewHandle view = GroupListing(book, settings, a.group, &entries, &position);
   if (!view) return 1;
   ViewCloser closer{view};
-  int position = GroupPosition(entries, *wanted);
-  if (position < 0) return book.Fail("no group is named " + ArgumentText(settings, a.group));
   const Entry group = entries[static_cast<size_t>(position)];
   std::vector<int> targets;
   if (!NamedEntries(book, settings, entries, a, &targets)) return 1;
@@ -133,14 +139,11 @@ int ChangeMembers(BookAccess& book, const Settings& settings, const Arguments& a
 }
 
 int DeleteGroup(BookAccess& book, const Settings& settings, const Arguments& a) {
-  auto wanted = BookText(settings, book, a.group);
-  if (!wanted) return 1;
   std::vector<Entry> entries;
-  ViewHandle view = book.Walk(true, &entries);
+  int position = -1;
+  ViewHandle view = GroupListing(book, settings, a.group, &entries, &position);
   if (!view) return 1;
   ViewCloser closer{view};
-  int position = GroupPosition(entries, *wanted);
-  if (position < 0) return book.Fail("no group is named " + ArgumentText(settings, a.group));
   const Entry& group = entries[static_cast<size_t>(position)];
   size_t members = book.Members(group.name, false).size();
   std::string name = ShownText(group.name, Shown(settings));

@@ -9,16 +9,8 @@
 namespace addrbook {
 namespace {
 
-// A group's name as the book finds it, in any case (ASCII letters).
-std::string NameKey(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return name;
-}
-
 bool SameMember(const MemberRef& a, const MemberRef& b) {
-  return a.group == b.group && (a.group ? NameKey(a.name) == NameKey(b.name)
+  return a.group == b.group && (a.group ? CaseFolded(a.name) == CaseFolded(b.name)
                                         : a.name == b.name && a.address == b.address);
 }
 
@@ -61,15 +53,15 @@ class Planner {
   void TakeGroups(const std::vector<Entry>& entries, size_t count) {
     std::map<std::string, std::string> inBook;
     for (const Entry& e : entries) {
-      if (e.group) inBook.emplace(NameKey(e.name), e.name);
+      if (e.group) inBook.emplace(CaseFolded(e.name), e.name);
     }
     for (const GroupFound& g : found_) {
       const ImportRow& row = rows_[g.row];
       ++tally_.total;
       std::string name, comment;
       std::string why = GroupRefusal(row, encoding_, &name, &comment);
-      auto known = planOf_.find(NameKey(name));
-      bool exists = inBook.count(NameKey(name)) > 0;
+      auto known = planOf_.find(CaseFolded(name));
+      bool exists = inBook.count(CaseFolded(name)) > 0;
       if (why.empty() && known == planOf_.end() && !exists && count >= kMaxEntries) why = kBookFull;
       if (!why.empty()) {
         std::cerr << where_ << row.line << ": " << ShownUtf8(row.name, shown_) << ": "
@@ -78,9 +70,10 @@ class Planner {
         continue;
       }
       if (known == planOf_.end()) {
-        GroupPlan plan{exists ? inBook[NameKey(name)] : name, comment, row.line, exists, false, {}};
+        GroupPlan plan{
+            exists ? inBook[CaseFolded(name)] : name, comment, row.line, exists, false, {}};
         count += exists ? 0 : 1;
-        known = planOf_.emplace(NameKey(name), tally_.plans.size()).first;
+        known = planOf_.emplace(CaseFolded(name), tally_.plans.size()).first;
         tally_.plans.push_back(plan);
       }
       planOfRow_[g.row] = known->second;
@@ -143,7 +136,7 @@ class Planner {
     for (GroupPlan& plan : tally_.plans) {
       std::vector<MemberRef> kept;
       for (const MemberRef& m : plan.members) {
-        auto p = m.group ? planOf_.find(NameKey(m.name)) : planOf_.end();
+        auto p = m.group ? planOf_.find(CaseFolded(m.name)) : planOf_.end();
         if (p == planOf_.end() || !tally_.plans[p->second].refused) {
           kept.push_back(m);
           continue;
@@ -172,7 +165,7 @@ class Planner {
   std::vector<std::optional<MemberRef>> refOf_;  // what each row is as a member
   std::vector<size_t> planOfRow_;
   std::vector<GroupFound> found_;
-  std::map<std::string, size_t> planOf_;  // by NameKey
+  std::map<std::string, size_t> planOf_;  // by CaseFolded name
   GroupTally tally_;
 };
 
@@ -207,14 +200,14 @@ bool AddGroups(BookAccess& book, const std::vector<GroupPlan>& plans, Encoding e
   std::map<std::string, int> groups;
   for (const Entry& e : listed) {
     if (e.group) {
-      groups.emplace(NameKey(e.name), e.index);
+      groups.emplace(CaseFolded(e.name), e.index);
     } else {
       plain.emplace(std::make_pair(e.name, e.address), e.index);
     }
   }
   for (const GroupPlan& plan : plans) {
     for (const MemberRef& m : plan.refused ? std::vector<MemberRef>() : plan.members) {
-      auto g = groups.find(NameKey(m.name));
+      auto g = groups.find(CaseFolded(m.name));
       auto p = plain.find({m.name, m.address});
       int index =
           m.group ? (g == groups.end() ? -1 : g->second) : (p == plain.end() ? -1 : p->second);

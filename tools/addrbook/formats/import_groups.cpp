@@ -11,13 +11,6 @@
 namespace addrbook {
 namespace {
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The column of the first of `names` (lower case) that the header holds;
 // -1 when none.
 int ColumnNamed(const std::vector<std::string>& header, std::initializer_list<const char*> names) {
@@ -54,7 +47,7 @@ std::vector<std::string> Split(const std::string& cell,
 std::vector<std::string> GoogleLabels(const std::string& cell) {
   std::vector<std::string> labels;
   for (std::string label : Split(cell, {":::"})) {
-    std::string lower = AsciiLower(label);
+    std::string lower = CaseFolded(label);
     if (lower == "* mycontacts" || lower == "* starred" || lower == "* my contacts" ||
         lower == "* starred in android") {
       continue;
@@ -67,8 +60,15 @@ std::vector<std::string> GoogleLabels(const std::string& cell) {
 
 }  // namespace
 
+std::string CaseFolded(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 std::string UidKey(const std::string& uri) {
-  std::string key = AsciiLower(Trimmed(uri));
+  std::string key = CaseFolded(Trimmed(uri));
   if (key.compare(0, 9, "urn:uuid:") == 0) key.erase(0, 9);
   return key;
 }
@@ -79,7 +79,7 @@ std::string DnKey(const std::string& dn) {
     char c = dn[i];
     if (c == '\\' && i + 1 < dn.size()) {
       key += c;
-      key += AsciiLower(std::string(1, dn[++i]));
+      key += CaseFolded(std::string(1, dn[++i]));
       continue;
     }
     if (c == ',' || c == '=' || c == '+') {
@@ -88,7 +88,7 @@ std::string DnKey(const std::string& dn) {
       while (i + 1 < dn.size() && dn[i + 1] == ' ') ++i;
       continue;
     }
-    key += AsciiLower(std::string(1, c));
+    key += CaseFolded(std::string(1, c));
   }
   return Trimmed(key);
 }
@@ -144,7 +144,7 @@ std::vector<GroupFound> FindGroupMembers(const std::vector<ImportRow>& rows) {
   for (size_t r = 0; r < rows.size(); ++r) {
     if (!rows[r].key.empty()) byKey.emplace(rows[r].key, r);
     if (!rows[r].group && !rows[r].address.empty()) {
-      byAddress.emplace(AsciiLower(rows[r].address), r);
+      byAddress.emplace(CaseFolded(rows[r].address), r);
     }
   }
   std::vector<GroupFound> found;
@@ -156,8 +156,8 @@ std::vector<GroupFound> FindGroupMembers(const std::vector<ImportRow>& rows) {
       std::optional<size_t> row;
       if (auto at = byKey.find(member); at != byKey.end()) {
         row = at->second;
-      } else if (AsciiLower(member).compare(0, 7, "mailto:") == 0) {
-        auto by = byAddress.find(AsciiLower(member.substr(7)));
+      } else if (CaseFolded(member).compare(0, 7, "mailto:") == 0) {
+        auto by = byAddress.find(CaseFolded(member.substr(7)));
         if (by != byAddress.end()) row = by->second;
       }
       if (!row) {

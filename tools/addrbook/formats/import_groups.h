@@ -11,6 +11,9 @@
 
 namespace addrbook {
 
+// Text with its ASCII letters in lower case: keys of a file in any case,
+// and group names as the book tells them apart.
+std::string CaseFolded(std::string text);
 // A vCard UID or MEMBER as a key: without "urn:uuid:", in lower case.
 std::string UidKey(const std::string& uri);
 // An LDIF DN as a key: attribute names and values in lower case, without
