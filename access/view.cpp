@@ -17,13 +17,7 @@ namespace {
 
 LocalRef AsLocal(ViewHandle view) { return reinterpret_cast<LocalRef>(view); }
 
-// What an exported view operation reads from a proven view.
-struct ViewSnapshot {
-  LocalRef handle;
-  Client* client;
-  bool includeGroups;
-  uint32_t seenLoads;
-};
+}  // namespace
 
 bool ProveView(ViewHandle view, ViewSnapshot* out) {
   LocalRef handle = ChainFindBySelf(gViewChain, AsLocal(view));
@@ -34,6 +28,8 @@ bool ProveView(ViewHandle view, ViewSnapshot* out) {
   // A view a forked child inherited is its parent's, as its Client is.
   return ClientIsOpen(out->client);
 }
+
+namespace {
 
 bool Shows(const Entry* entry, bool includeGroups) { return includeGroups || !IsGroup(entry); }
 
@@ -53,19 +49,9 @@ Entry** LinkTo(Entry** list, const Entry* entry) {
   return link;
 }
 
-// What a delete through a view deletes: the entry the index named in the
-// list the view last read.
-struct DeleteTarget {
-  Entry** link;      // to the entry in the current list; null when it names none
-  Entry** seenLink;  // to it in the previous list, when the view read that one
-};
+}  // namespace
 
-// Finds the target.  When the file was read again since the view read the
-// list, the entry is looked for in the new list by its content.  False
-// (the cause noted) when nothing tells which entry the view meant: it read
-// a list older than the one before, or the new list has entries it could
-// have meant that differ.
-bool FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index, DeleteTarget* target) {
+bool FindViewTarget(Book* book, const ViewSnapshot& view, int32_t index, ViewTarget* target) {
   *target = {nullptr, nullptr};
   if (view.seenLoads == book->loads) {
     target->link = LinkToShown(&book->entries, index, view.includeGroups);
@@ -85,8 +71,6 @@ bool FindDeleteTarget(Book* book, const ViewSnapshot& view, int32_t index, Delet
   if (entry) target->link = LinkTo(&book->entries, entry);
   return true;
 }
-
-}  // namespace
 
 Entry* FindViewEntry(const Book* book, int32_t index, bool includeGroups, ViewCursor* cursor) {
   if (index < 0) return nullptr;
@@ -212,8 +196,8 @@ extern "C" OVEL_EXPORT int OVELAPI OvelDeleteViewItem(ViewHandle view, int index
   BookCall call(snapshot.client, BookAccess::kChange);
   Book* book = call.book();
   if (!book) return errors.Fail(0);
-  DeleteTarget target;
-  if (!FindDeleteTarget(book, snapshot, index, &target)) return errors.Fail(0);
+  ViewTarget target;
+  if (!FindViewTarget(book, snapshot, index, &target)) return errors.Fail(0);
   if (!target.link) {
     // No entry, or one that another program has deleted already.
     ForgetPreviousEntry(target.seenLink);

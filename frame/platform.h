@@ -56,6 +56,8 @@ enum class Cause {
   kNameTooLong,     // a directory whose path does not fit
   kMalformedBook,   // the book file is not a book
   kBookFull,        // the book holds as many entries as its file can
+  kGroupFull,       // the group holds as many members as its record can
+  kAlreadyExists,   // a group of that name is in the book
   kIsDirectory,     // the book file or the lock file is a directory
   kNotRegularFile,  // ... or a FIFO, device or socket
   kStaleView,       // the view read a list too old to tell what it showed

@@ -1,4 +1,5 @@
-// OvelAddItem: a plain entry added to the list and saved.
+// OvelAddItem and OvelAddGroup: a plain entry or an empty group added to
+// the list and saved.
 #include <cstring>
 
 #include "frame/call_errors.h"
@@ -32,6 +33,23 @@ EntryFields PlainEntryFields(const Client* client) {
   return fields;
 }
 
+// The fields of an empty group made of the Client's checked copies.
+EntryFields GroupEntryFields(const Client* client) {
+  EntryFields fields{};
+  fields.flags = kGroupFlag;
+  fields.name = client->name;
+  fields.nameLength = strlen(client->name);
+  fields.comment = client->comment;
+  fields.commentLength = strlen(client->comment);
+  return fields;
+}
+
+// Adds the entry and saves the book.
+bool AddAndSave(Book* book, const EntryFields& fields) {
+  ListChange change;
+  return InsertEntry(book, fields, &change) && SaveListChange(book, change);
+}
+
 }  // namespace
 }  // namespace ovel
 
@@ -50,8 +68,34 @@ extern "C" OVEL_EXPORT int OVELAPI OvelAddItem(Client* client, const char* name,
   BookCall call(client, BookAccess::kChange);
   Book* book = call.book();
   if (!book || AcquireBook(book) != kBookLoaded) return errors.Fail(0);
-  ListChange change;
-  bool added = InsertEntry(book, PlainEntryFields(client), &change) && SaveListChange(book, change);
+  bool added = AddAndSave(book, PlainEntryFields(client));
+  ReleaseBook(book);
+  return added ? 1 : errors.Fail(0);
+}
+
+extern "C" OVEL_EXPORT int OVELAPI OvelAddGroup(Client* client, const char* name,
+                                                const char* comment) {
+  CallErrors errors;
+  if (!ClientIsOpen(client)) return errors.Fail(Cause::kInvalidHandle, 0);
+  if (IsEmptyString(name) || !CopyBounded(client->name, sizeof client->name, name) ||
+      !CopyBounded(client->comment, sizeof client->comment, comment)) {
+    return errors.Fail(Cause::kInvalidArgument, 0);
+  }
+  // Groups are found by their display name: "%" joins count as spaces.
+  char displayName[sizeof client->name];
+  memcpy(displayName, client->name, sizeof displayName);
+  for (char* c = displayName; *c; ++c) {
+    if (*c == '%') *c = ' ';
+  }
+  BookCall call(client, BookAccess::kChange);
+  Book* book = call.book();
+  if (!book || AcquireBook(book) != kBookLoaded) return errors.Fail(0);
+  bool added = false;
+  if (FindGroupByName(book, displayName)) {
+    PlatformNoteCause(Cause::kAlreadyExists);
+  } else {
+    added = AddAndSave(book, GroupEntryFields(client));
+  }
   ReleaseBook(book);
   return added ? 1 : errors.Fail(0);
 }

@@ -138,6 +138,25 @@ void DropDanglingMembers(Entry* const* groups, unsigned count, const bool* named
   }
 }
 
+// Where a file gives two entries one id, the first in list order bears it
+// (the members that name the id are that entry); the others take ids above
+// every id of the file, so that each entry in memory has an id of its own
+// and a member added later names it alone.  Gives the highest id now.
+uint16_t SeparateRepeatedIds(Entry* list, uint16_t highestId) {
+  bool taken[kFileIdMask + 1] = {};
+  uint16_t next = highestId;
+  for (Entry* entry = list; entry; entry = entry->next) {
+    uint16_t id = EntryId(entry);
+    if (id > kFileIdMask) continue;  // given above
+    if (!taken[id]) {
+      taken[id] = true;
+    } else {
+      entry->flags = (entry->flags & kGroupFlag) | ++next;
+    }
+  }
+  return next;
+}
+
 }  // namespace
 
 BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
@@ -180,7 +199,7 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   DropDanglingMembers(groups, groupCount, named);
   out->entries = head;
   out->entryCount = count;
-  out->highestId = highestId;
+  out->highestId = SeparateRepeatedIds(head, highestId);
   return kBookLoaded;
 }
 

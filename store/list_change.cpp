@@ -5,8 +5,8 @@
 namespace ovel {
 namespace {
 
-void StartChange(Book* book, ListChange* change, Entry** link, Entry* entry, bool inserted) {
-  *change = {link, entry, inserted, book->dirty, book->nextId};
+void StartChange(Book* book, ListChange* change, Entry** link, Entry* entry, ChangeKind kind) {
+  *change = {link, entry, nullptr, kind, book->dirty, book->nextId};
   book->dirty = 1;
   ++book->changeCount;
 }
@@ -26,7 +26,7 @@ bool InsertEntry(Book* book, const EntryFields& fields, ListChange* change) {
   if (!entry) return false;
   Entry** link = &book->entries;
   while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
-  StartChange(book, change, link, entry, true);
+  StartChange(book, change, link, entry, ChangeKind::kInserted);
   entry->next = *link;
   *link = entry;
   ++book->entryCount;
@@ -36,19 +36,34 @@ bool InsertEntry(Book* book, const EntryFields& fields, ListChange* change) {
 
 void UnlinkEntry(Book* book, Entry** link, ListChange* change) {
   Entry* entry = *link;
-  StartChange(book, change, link, entry, false);
+  StartChange(book, change, link, entry, ChangeKind::kUnlinked);
   *link = entry->next;
   --book->entryCount;
 }
 
+void ReplaceEntry(Book* book, Entry** link, Entry* replacement, ListChange* change) {
+  Entry* replaced = *link;
+  StartChange(book, change, link, replacement, ChangeKind::kReplaced);
+  change->replaced = replaced;
+  replacement->next = replaced->next;
+  *link = replacement;
+}
+
 void UndoChange(Book* book, const ListChange& change) {
-  if (change.inserted) {
-    *change.link = change.entry->next;
-    FreeEntry(change.entry);
-    --book->entryCount;
-  } else {
-    *change.link = change.entry;
-    ++book->entryCount;
+  switch (change.kind) {
+    case ChangeKind::kInserted:
+      *change.link = change.entry->next;
+      FreeEntry(change.entry);
+      --book->entryCount;
+      break;
+    case ChangeKind::kUnlinked:
+      *change.link = change.entry;
+      ++book->entryCount;
+      break;
+    case ChangeKind::kReplaced:
+      *change.link = change.replaced;
+      FreeEntry(change.entry);
+      break;
   }
   ++book->changeCount;
   book->dirty = change.wasDirty;
@@ -60,7 +75,8 @@ bool SaveListChange(Book* book, const ListChange& change) {
     UndoChange(book, change);
     return false;
   }
-  if (!change.inserted) FreeEntry(change.entry);
+  if (change.kind == ChangeKind::kUnlinked) FreeEntry(change.entry);
+  if (change.kind == ChangeKind::kReplaced) FreeEntry(change.replaced);
   return true;
 }
 

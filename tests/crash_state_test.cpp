@@ -189,12 +189,30 @@ std::vector<std::string> NamesIn(const std::string& dir) {
   return names;
 }
 
+// The group calls a scenario may make: a group "Zed Zz" added, or the
+// first person made a member of the group "Crew" or taken out of it.
+enum class GroupCall { kNone, kAddGroup, kAddMember, kRemoveMember };
+
+struct Scenario {
+  const char* what;
+  int entries;
+  bool view;
+  bool add;
+  FaultPoint failing = FaultPoint::kCount;
+  long nth = 0;
+  bool noLinks = false;                // a file system without hard links
+  int batch = 0;                       // a transaction of this many adds and half as many deletes
+  GroupCall group = GroupCall::kNone;  // a group call instead of the add or delete
+};
+
 // Runs `change` on a book of `entries` entries (none: no file) with the
 // calls recorded, then checks every crash state under `model`.
 // With `batch`, the change is a transaction of `batch` adds and half as
 // many deletes.
-Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failing, long nth,
-                bool noLinks, int batch = 0) {
+Outcome Explore(Model model, const Scenario& scenario) {
+  const int entries = scenario.entries, batch = scenario.batch;
+  const bool add = scenario.add;
+  const GroupCall group = scenario.group;
   ScratchDir dir;
   if (entries > 0) {
     BookBytes book(static_cast<uint16_t>(entries));
@@ -210,15 +228,25 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
   }
   Client* client = nullptr;
   EXPECT_EQ(OvelInitialize(&client, dir.path().c_str()), 1);
-  ViewHandle handle = view || !add ? OvelInitView(client, 1) : nullptr;
+  if (group == GroupCall::kAddMember || group == GroupCall::kRemoveMember) {
+    EXPECT_EQ(OvelAddGroup(client, "Crew", "the crew"), 1);
+  }
+  ViewHandle handle = scenario.view || !add ? OvelInitView(client, 1) : nullptr;
+  // "Crew" sorts first: index 1 is the first person.
+  if (group == GroupCall::kRemoveMember) {
+    EXPECT_EQ(OvelAddGroupMember(handle, "Crew", 1), 1);
+  }
   BookState before = StateOf(dir.BookFile());
   std::vector<std::string> namesBefore = NamesIn(dir.path());
-  SimulateNoHardLinks(noLinks);
-  if (failing != FaultPoint::kCount) FaultArm(failing, nth);
+  SimulateNoHardLinks(scenario.noLinks);
+  if (scenario.failing != FaultPoint::kCount) FaultArm(scenario.failing, scenario.nth);
   StartRecordingFileOps();
-  int result = batch ? OvelBeginChanges(client)
-               : add ? OvelAddItem(client, "Zed Zz", "z@x", nullptr)
-                     : OvelDeleteViewItem(handle, 0);
+  int result = batch                               ? OvelBeginChanges(client)
+               : group == GroupCall::kAddGroup     ? OvelAddGroup(client, "Zed Zz", "z")
+               : group == GroupCall::kAddMember    ? OvelAddGroupMember(handle, "Crew", 1)
+               : group == GroupCall::kRemoveMember ? OvelRemoveGroupMember(handle, "Crew", 1)
+               : add                               ? OvelAddItem(client, "Zed Zz", "z@x", nullptr)
+                                                   : OvelDeleteViewItem(handle, 0);
   for (int i = 0; i < batch; ++i) {
     result &= OvelAddItem(client, Numbered("Zed Z", 100 + i).c_str(), "z@x", nullptr);
   }
@@ -254,15 +282,24 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
 #endif
   if (handle) OvelFreeView(handle);
   OvelTerminate(client);
-  if (failing == FaultPoint::kCount) {
+  if (scenario.failing == FaultPoint::kCount) {
     // Without a fault the call succeeds, and the book after it holds the
     // change, whole: read afresh, it is the book before with "Zed Zz"
-    // added, or with its first entry deleted.
+    // added, or with its first entry deleted, or with "Crew" holding the
+    // first person or no one.
     EXPECT_EQ(result, 1) << "a call without a fault failed";
     std::vector<std::string> expected = namesBefore;
     if (batch) {
       expected.erase(expected.begin(), expected.begin() + batch / 2);
       for (int i = 0; i < batch; ++i) expected.push_back(Numbered("Zed Z", 100 + i));
+    } else if (group == GroupCall::kAddMember || group == GroupCall::kRemoveMember) {
+      std::vector<std::string> crew;
+      AsProgram(dir.path(), [&](Client* reader, ViewHandle) {
+        crew = ovel_test::Names(TakeMembers(OvelExpandGroup(reader, "crew", 0)));
+        return true;
+      });
+      EXPECT_EQ(crew, group == GroupCall::kAddMember ? std::vector<std::string>{namesBefore[1]}
+                                                     : std::vector<std::string>{});
     } else if (add) {
       expected.push_back("Zed Zz");
     } else if (!expected.empty()) {
@@ -301,17 +338,6 @@ Outcome Explore(Model model, int entries, bool view, bool add, FaultPoint failin
   return outcome;
 }
 
-struct Scenario {
-  const char* what;
-  int entries;
-  bool view;
-  bool add;
-  FaultPoint failing = FaultPoint::kCount;
-  long nth = 0;
-  bool noLinks = false;  // a file system without hard links
-  int batch = 0;         // a transaction of this many adds and half as many deletes
-};
-
 const Scenario kScenarios[] = {
     {"add to no book", 0, false, true},
     {"add to an empty view", 0, true, true},
@@ -335,6 +361,14 @@ const Scenario kScenarios[] = {
     {"a transaction of 100 adds and 50 deletes", 60, true, true, FaultPoint::kCount, 0, false, 100},
     {"a transaction whose directory flush fails", 60, true, true, FaultPoint::kFlush, 2, false,
      100},
+    {"a group added", 3, true, true, FaultPoint::kCount, 0, false, 0, GroupCall::kAddGroup},
+    {"a member added", 3, true, true, FaultPoint::kCount, 0, false, 0, GroupCall::kAddMember},
+    {"a member taken out", 3, true, true, FaultPoint::kCount, 0, false, 0,
+     GroupCall::kRemoveMember},
+    {"a member added whose directory flush fails", 3, true, true, FaultPoint::kFlush, 2, false, 0,
+     GroupCall::kAddMember},
+    {"a member added without hard links", 3, true, true, FaultPoint::kCount, 0, true, 0,
+     GroupCall::kAddMember},
 };
 
 #if defined(_WIN32)
@@ -349,8 +383,7 @@ TEST(CrashStates, EverySaveLeavesTheOldBookOrTheNewOne) {
     long states = 0;
     for (const Scenario& s : kScenarios) {
       SCOPED_TRACE(std::string(s.what) + (model == Model::kWeak ? " (weak)" : " (ordered)"));
-      Outcome outcome =
-          Explore(model, s.entries, s.view, s.add, s.failing, s.nth, s.noLinks, s.batch);
+      Outcome outcome = Explore(model, s);
       states += outcome.states;
       EXPECT_TRUE(outcome.violations.empty()) << outcome.violations.front();
     }
@@ -365,7 +398,7 @@ TEST(CrashStates, EverySaveLeavesTheOldBookOrTheNewOne) {
 TEST(CrashStates, ASaveThatSkipsItsFileFlushIsCaught) {
   SkipFileFlushes(true);
   for (Model model : kModels) {
-    Outcome outcome = Explore(model, 1, true, true, FaultPoint::kCount, 0, false);
+    Outcome outcome = Explore(model, {"add without file flushes", 1, true, true});
     EXPECT_FALSE(outcome.violations.empty()) << "the broken save went unnoticed";
   }
   SkipFileFlushes(false);

@@ -64,6 +64,11 @@ TEST(FaultSweep, EveryCallOfAScenarioFailsCleanlyAtEveryPoint) {
        }},
       {"OvelAddItem with a view",
        [&] { return OvelAddItem(client, "Al Adams", "al@x", nullptr) == 1; }},
+      {"OvelAddGroup", [&] { return OvelAddGroup(client, "Crew", "ship") == 1; }},
+      // The view shows Al Adams, Bo Bell, Crew, Family, Ann Lee ...: Crew
+      // joins Party, Ann Lee leaves it (and the delete after takes Crew).
+      {"OvelAddGroupMember", [&] { return OvelAddGroupMember(view, "party", 2) == 1; }},
+      {"OvelRemoveGroupMember", [&] { return OvelRemoveGroupMember(view, "Party", 4) == 1; }},
       {"OvelDeleteViewItem", [&] { return OvelDeleteViewItem(view, 2) == 1; }},
       {"OvelFreeView", [&] { return OvelFreeView(view) == 1; }},
       {"OvelTerminate", [&] { return OvelTerminate(client) == 1; }},

@@ -21,7 +21,10 @@ int ErrnoOf(Cause cause) {
     case Cause::kMalformedBook:
       return EBADMSG;
     case Cause::kBookFull:
+    case Cause::kGroupFull:
       return E2BIG;
+    case Cause::kAlreadyExists:
+      return EEXIST;
     case Cause::kIsDirectory:
       return EISDIR;
     case Cause::kNotRegularFile:

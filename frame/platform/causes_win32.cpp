@@ -20,7 +20,10 @@ DWORD ErrorOf(Cause cause) {
     case Cause::kMalformedBook:
       return ERROR_FILE_CORRUPT;
     case Cause::kBookFull:
+    case Cause::kGroupFull:
       return ERROR_FILE_TOO_LARGE;
+    case Cause::kAlreadyExists:
+      return ERROR_ALREADY_EXISTS;
     case Cause::kIsDirectory:
     case Cause::kReadOnlyBook:
       return ERROR_ACCESS_DENIED;
