@@ -15,13 +15,11 @@ verbatim() {
 }
 {
   echo "[COMMANDS]"
-  for command in list add delete find show edit expand group export import mutt-query; do
+  for command in list add delete find show edit expand group "group create" "group add" \
+      "group remove" "group delete" "group list" export import mutt-query; do
     echo ".SS $command"
-    "$tool" "$command" --help | verbatim
-  done
-  for action in create add remove delete list; do
-    echo ".SS group $action"
-    "$tool" group "$action" --help | verbatim
+    # shellcheck disable=SC2086  # "group add" is two words
+    "$tool" $command --help | verbatim
   done
   cat <<'SECTIONS'
 [ENVIRONMENT]
