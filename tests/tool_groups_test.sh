@@ -170,6 +170,13 @@ rm -rf "$work/in" && mkdir "$work/in"
 expect 1 "a group of 256 members" -- "$tool" -d "$work/in" import "$work/big"
 stderr_has "the group would have 256 members; a group holds at most 255" "the reason is given"
 stdout_has "imported 256 of 256 aliases and 0 of 1 group; 1 refused" "the members go in without the group"
+# group add fills a group to 255 members, all in one save, and no further.
+"$tool" -d "$work/in" group create big > /dev/null
+expect 1 "group add of 256 members" -- "$tool" -d "$work/in" group add big $(seq 0 255)
+stderr_has "the group would have 256 members; a group holds at most 255" "a full group is no full book"
+expect 0 "group add of 255 members" -- "$tool" -d "$work/in" group add big $(seq 0 254)
+expect 1 "one more" -- "$tool" -d "$work/in" group add big 255
+stderr_has "the group would have 256 members" "the 256th member is refused"
 
 # Every export imports again with its groups, nested ones and a cycle too.
 make_book "$work/book"

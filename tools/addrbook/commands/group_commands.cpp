@@ -117,6 +117,12 @@ int ChangeMembers(BookAccess& book, const Settings& settings, const Arguments& a
     changing.push_back(target);
     names += (names.empty() ? "" : ", ") + Described(settings, entry);
   }
+  // The library's refusal of a full group (E2BIG) reads as a full book:
+  // said here in its own words.
+  if (add && members.size() + changing.size() > OVEL_MAX_MEMBERS) {
+    return book.Fail("the group would have " + std::to_string(members.size() + changing.size()) +
+                     " members; a group holds at most " + std::to_string(OVEL_MAX_MEMBERS));
+  }
   std::string groupName = ShownText(group.name, Shown(settings));
   if (!add &&
       !Confirmed("remove " + names + " from the group " + groupName + "?", a.confirmation.yes)) {
