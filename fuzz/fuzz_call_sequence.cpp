@@ -1,125 +1,18 @@
 // The input decodes into calls on two directories with two Clients each:
-// adds with names of every length class, views with and without groups,
-// copies, deletes, expansions, frees, stale and foreign handles,
-// terminations with views open, double terminations, transactions kept,
-// discarded and left open.  After every step the library must agree with a
-// model of each book (a sorted vector): counts, items, order, and the bytes
-// of the file.
-#include <algorithm>
+// adds of entries and groups with names of every length class, members
+// added and taken out, views with and without groups, copies, deletes,
+// expansions, frees, stale and foreign handles, terminations with views
+// open, double terminations, transactions kept, discarded and left open.
+// After every step the library must agree with a model of each book (a
+// sorted vector): counts, items, order, members, and the bytes of the file.
 #include <string>
 
-#include "frame/platform.h"
+#include "call_sequence_model.h"
 #include "fuzz_support.h"
 
 using namespace ovel_fuzz;
 
 namespace {
-
-struct ModelEntry {
-  std::string name, address, comment;
-};
-
-// The library's name rules: "%" joins surname words; the surname begins
-// after the last space followed by something other than spaces and "%".
-int SurnameOffset(const std::string& name) {
-  if (name.empty()) return 0;
-  size_t i = name.size() - 1;
-  while (i > 0 && (name[i] == ' ' || name[i] == '%')) --i;
-  for (; i > 0; --i) {
-    if (name[i] == ' ') return static_cast<int>(i + 1);
-  }
-  return 0;
-}
-
-std::string Display(std::string name) {
-  std::replace(name.begin(), name.end(), '%', ' ');
-  return name;
-}
-
-// The order of keys is the platform's (lstrcmpiA's on code page 1252,
-// which sort_order_test checks); the model places entries by it.
-int CompareNoCase(const std::string& a, const std::string& b) {
-  return ovel::PlatformCompareNoCase(a.c_str(), b.c_str());
-}
-
-std::string Key(const std::string& name) { return Display(name).substr(SurnameOffset(name)); }
-
-struct Book {
-  std::string dir;
-  std::vector<ModelEntry> entries;
-  int owner = -1;                 // the client whose transaction is open
-  std::vector<ModelEntry> saved;  // meanwhile: what the file holds
-  bool dirty = false;             // the open transaction changed the list
-  // A discard of a changed list reads the file again: the list it replaces
-  // stays as the previous one, which views that read it still delete from.
-  uint32_t loads = 0;
-  std::vector<ModelEntry> previous;
-  uint32_t previousLoads = 0;
-  bool hasPrevious = false;
-
-  // What the file holds: the entries, or during a transaction those before it.
-  const std::vector<ModelEntry>& InFile() const { return owner < 0 ? entries : saved; }
-  // Whether client `c` may change the book now.
-  bool MayChange(int c) const { return owner < 0 || owner == c; }
-  void Discard() {
-    if (dirty) {
-      previous = entries;
-      previousLoads = loads++;
-      hasPrevious = true;
-    }
-    entries = saved;
-    owner = -1;
-    dirty = false;
-  }
-  // What a delete of `index` through a view that last read the list
-  // `seen` does: the entry it named is looked for again by its content in
-  // a list read since; a view older than the previous list deletes nothing
-  // and fails.
-  bool Delete(uint32_t seen, int index) {
-    if (seen == loads) {
-      if (index >= 0 && index < static_cast<int>(entries.size())) {
-        entries.erase(entries.begin() + index);
-        dirty = owner >= 0;
-      }
-      return true;
-    }
-    if (!hasPrevious || seen != previousLoads) return false;
-    if (index < 0 || index >= static_cast<int>(previous.size())) return true;
-    const ModelEntry& e = previous[index];
-    for (auto at = entries.begin(); at != entries.end(); ++at) {
-      if (at->name == e.name && at->address == e.address && at->comment == e.comment) {
-        entries.erase(at);
-        dirty = owner >= 0;
-        break;
-      }
-    }
-    previous.erase(previous.begin() + index);
-    return true;
-  }
-
-  void Insert(const ModelEntry& entry) {
-    auto at = entries.begin();
-    while (at != entries.end() && CompareNoCase(Key(at->name), Key(entry.name)) < 0) ++at;
-    entries.insert(at, entry);
-  }
-  std::vector<uint8_t> FileBytes() const {
-    const std::vector<ModelEntry>& entries = InFile();
-    std::vector<uint8_t> out = {2, static_cast<uint8_t>(entries.size() & 0xFF),
-                                static_cast<uint8_t>(entries.size() >> 8)};
-    auto put = [&](const std::string& text) {
-      out.push_back(static_cast<uint8_t>(text.size()));
-      out.insert(out.end(), text.begin(), text.end());
-    };
-    for (size_t i = 0; i < entries.size(); ++i) {
-      out.push_back(static_cast<uint8_t>((i + 1) & 0xFF));
-      out.push_back(static_cast<uint8_t>((i + 1) >> 8));
-      put(entries[i].name);
-      put(entries[i].address);
-      put(entries[i].comment);
-    }
-    return out;
-  }
-};
 
 struct ClientSlot {
   Client* client = nullptr;
@@ -128,7 +21,8 @@ struct ClientSlot {
 
 struct ViewSlot {
   ViewHandle handle = nullptr;
-  int client = -1;    // -1: freed (the handle is stale)
+  int client = -1;  // -1: freed (the handle is stale)
+  bool groups = false;
   uint32_t seen = 0;  // Book::loads when it last read the list
 };
 
@@ -163,13 +57,48 @@ size_t LengthClass(Input* in, size_t limit) {
   }
 }
 
-void CheckView(const Book& book, ViewHandle view) {
-  std::vector<Copied> items = CopyAll(view);
-  if (items.size() != book.entries.size()) Fail("view count differs from the model");
-  for (size_t i = 0; i < items.size(); ++i) {
-    const ModelEntry& e = book.entries[i];
-    Copied expected{0, SurnameOffset(e.name), Display(e.name), e.address, e.comment};
-    if (!(items[i] == expected)) Fail("view item differs from the model");
+void CheckView(const Book& book, const ViewSlot& view) {
+  std::vector<Copied> expected;
+  for (const ModelEntry& e : book.entries) {
+    if (view.groups || !e.group) expected.push_back(CopyOf(e, "<Group>"));
+  }
+  if (CopyAll(view.handle) != expected) Fail("view differs from the model");
+}
+
+// A group's name: one of the book's groups (its display name, as the
+// input's case chooses), or text of the input.
+std::string GroupName(Input* in, const Book& book) {
+  uint8_t pick = in->Byte();
+  std::vector<std::string> names;
+  for (const ModelEntry& e : book.entries) {
+    if (e.group) names.push_back(Display(e.name));
+  }
+  if (names.empty() || pick % 4 == 0) return Text(in, in->Byte() % 8);
+  std::string name = names[pick % names.size()];
+  if (pick & 0x80) {
+    for (char& ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+  }
+  return name;
+}
+
+// An expansion compared with the model's: the same items, or null for a
+// group without members, a failure for no group.
+void CheckExpansion(const Book& book, Client* client, const std::string& name, bool recursive) {
+  MemberItem* list = OvelExpandGroup(client, name.c_str(), recursive);
+  std::vector<Copied> got;
+  for (MemberItem* m = list; m; m = m->next) {
+    got.push_back({m->group, m->surnameOffset, m->name, m->address, m->comment});
+  }
+  OvelFreeGroup(list);
+  int g = client ? book.GroupNamed(name) : -1;
+  if (g < 0) {
+    if (list) Fail("expanded what is no group");
+    return;
+  }
+  std::vector<Copied> expected;
+  std::vector<const ModelEntry*> path;
+  if (book.Expand(book.entries[g], recursive, &path, &expected, 4096) && got != expected) {
+    Fail("expansion differs from the model");
   }
 }
 
@@ -191,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int c = in.Byte() % 4;
     ClientSlot& slot = clients[c];
     Book& book = books[slot.book];
-    switch (in.Byte() % 12) {
+    switch (in.Byte() % 15) {
       case 0: {  // initialize a closed client, or a second time for a stale pointer
         if (slot.client) break;
         if (!OvelInitialize(&slot.client, book.dir.c_str()) || !slot.client) Fail("initialize");
@@ -208,16 +137,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int result = OvelAddItem(slot.client, name.c_str(), address.c_str(),
                                  commentKind == 0 ? nullptr : comment.c_str());
         if (result != (expected ? 1 : 0)) Fail("add result");
-        if (result) {
-          book.Insert({name, address, comment});
-          if (book.owner >= 0) book.dirty = true;
-        }
+        if (result) book.Insert({name, address, comment});
         break;
       }
       case 2: {  // open a view
         ViewSlot& v = views[in.Byte() % 6];
         if (v.client >= 0 || !slot.client) break;
-        v.handle = OvelInitView(slot.client, in.Byte() % 2);
+        v.groups = in.Byte() % 2;
+        v.handle = OvelInitView(slot.client, v.groups);
         if (!v.handle) Fail("init view");
         v.client = c;
         v.seen = book.loads;
@@ -237,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           if (OvelGetViewCount(v.handle) != -1 || OvelGetViewItem(v.handle, 0)) Fail("stale view");
           break;
         }
-        CheckView(books[clients[v.client].book], v.handle);
+        CheckView(books[clients[v.client].book], v);
         v.seen = books[clients[v.client].book].loads;
         break;
       }
@@ -251,14 +178,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           break;
         }
         Book& viewed = books[clients[v.client].book];
-        if (result != (viewed.MayChange(v.client) && viewed.Delete(v.seen, index) ? 1 : 0)) {
+        if (result !=
+            (viewed.MayChange(v.client) && viewed.Delete(v.seen, v.groups, index) ? 1 : 0)) {
           Fail("delete result");
         }
         break;
       }
-      case 6: {  // expand: the library never creates groups
-        std::string name = Text(&in, in.Byte() % 8);
-        if (OvelExpandGroup(slot.client, name.c_str(), in.Byte() % 2)) Fail("expanded a non-group");
+      case 6: {  // expand a group, flat or nested
+        std::string name = GroupName(&in, book);
+        CheckExpansion(book, slot.client, name, in.Byte() % 2);
         break;
       }
       case 7: {  // terminate with views open; twice is refused
@@ -297,11 +225,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int keep = in.Byte() % 2;
         int result = OvelEndChanges(slot.client, keep);
         if (result != (slot.client && book.owner == c ? 1 : 0)) Fail("end result");
-        if (result && keep) {
-          book.owner = -1;
-          book.dirty = false;
-        }
+        if (result && keep) book.Kept();
         if (result && !keep) book.Discard();
+        break;
+      }
+      case 11: {  // add a group; no two share a name in any case
+        std::string name = Text(&in, LengthClass(&in, OVEL_MAX_NAME));
+        std::string comment = Text(&in, in.Byte() % 4);
+        bool expected = slot.client && !name.empty() && name.size() <= OVEL_MAX_NAME &&
+                        book.MayChange(c) && book.GroupNamed(Display(name)) < 0;
+        int result = OvelAddGroup(slot.client, name.c_str(), comment.c_str());
+        if (result != (expected ? 1 : 0)) Fail("add group result");
+        if (result) book.Insert({name, "", comment, true});
+        break;
+      }
+      case 12:
+      case 13: {  // a member added or taken out through a view
+        ViewSlot& v = views[in.Byte() % 6];
+        if (!v.handle) break;
+        bool add = in.Byte() % 2;
+        int index = static_cast<int>(in.Byte() % 12) - 1;
+        Book& viewed = books[v.client >= 0 ? clients[v.client].book : 0];
+        std::string name = GroupName(&in, viewed);
+        int result = add ? OvelAddGroupMember(v.handle, name.c_str(), index)
+                         : OvelRemoveGroupMember(v.handle, name.c_str(), index);
+        bool expected = v.client >= 0 && viewed.MayChange(v.client) &&
+                        viewed.ChangeMember(v.seen, v.groups, name, index, add);
+        if (result != (expected ? 1 : 0)) Fail("member change result");
         break;
       }
       default: {  // the file holds exactly the model

@@ -47,8 +47,10 @@ typedef __int32 int32_t;
  *   EINVAL / ERROR_INVALID_PARAMETER     a null, empty or overlong argument;
  *                                        an index that names no entry
  *                                        (OvelInitialize, OvelAddItem,
- *                                        OvelGetViewItem, OvelExpandGroup);
- *                                        OvelEndChanges without a transaction
+ *                                        OvelGetViewItem, OvelExpandGroup,
+ *                                        the group calls); a group made its
+ *                                        own member; OvelEndChanges without
+ *                                        a transaction
  *   ENAMETOOLONG / ERROR_FILENAME_EXCED_RANGE
  *                                        a directory whose path is too long
  *                                        (OvelInitialize)
@@ -56,7 +58,11 @@ typedef __int32 int32_t;
  *   EBADMSG / ERROR_FILE_CORRUPT         the book file is not a book (any call
  *                                        that reads the book)
  *   E2BIG / ERROR_FILE_TOO_LARGE         the book holds OVEL_MAX_ENTRIES
- *                                        (OvelAddItem)
+ *                                        (OvelAddItem, OvelAddGroup); the
+ *                                        group holds OVEL_MAX_MEMBERS
+ *                                        (OvelAddGroupMember)
+ *   EEXIST / ERROR_ALREADY_EXISTS        a group of that name in any case
+ *                                        (OvelAddGroup)
  *   EISDIR / ERROR_ACCESS_DENIED         the book or its lock file is a
  *                                        directory
  *   ENXIO                                ... a FIFO, device or socket (POSIX)
@@ -68,11 +74,11 @@ typedef __int32 int32_t;
  *   EACCES / ERROR_ACCESS_DENIED         a book its owner made read-only
  *                                        (OvelAddItem, OvelDeleteViewItem,
  *                                        OvelEndChanges)
- *   ESTALE / ERROR_FILE_INVALID          a delete through a view that cannot
+ *   ESTALE / ERROR_FILE_INVALID          a change through a view that cannot
  *                                        tell which entry it showed
- *                                        (OvelDeleteViewItem)
+ *                                        (OvelDeleteViewItem, the member calls)
  *   ENOENT / ERROR_NOT_FOUND             no group of that name
- *                                        (OvelExpandGroup)
+ *                                        (OvelExpandGroup, the member calls)
  *   EBUSY / ERROR_LOCK_VIOLATION         a change while another Client's
  *                                        transaction holds the book;
  *                                        OvelBeginChanges while one is open

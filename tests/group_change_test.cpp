@@ -5,6 +5,10 @@
 
 #include "test_support.h"
 
+#if defined(_WIN32)
+#include <winerror.h>
+#endif
+
 using namespace ovel_test;
 
 namespace {

@@ -57,6 +57,10 @@ def main():
     # Beyond the eleven: a transaction, many changes in one save.
     lib.OvelBeginChanges.argtypes = [client_p]
     lib.OvelEndChanges.argtypes = [client_p, ctypes.c_int]
+    # Beyond the eleven: groups made and changed.
+    lib.OvelAddGroup.argtypes = [client_p, ctypes.c_char_p, ctypes.c_char_p]
+    lib.OvelAddGroupMember.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    lib.OvelRemoveGroupMember.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 
     with tempfile.TemporaryDirectory() as directory:
         shutil.copy(sys.argv[2], os.path.join(directory, "ADDRBOOK.DAT"))
@@ -111,6 +115,18 @@ def main():
         check(lib.OvelGetViewCount(view) == len(items), "both changes kept")
         with open(book, "rb") as f:
             check(b"Yan Yu" in f.read(), "saved at the end")
+        check(lib.OvelAddGroup(client, b"Quartet", b"strings") == 1, "add a group")
+        check(lib.OvelAddGroup(client, b"QUARTET", None) == 0, "a second group of the name")
+        chosen = []
+        for index in (1, 0):
+            item = lib.OvelGetViewItem(view, index)
+            chosen.append(item.contents.name)
+            lib.OvelFreeItem(item)
+            check(lib.OvelAddGroupMember(view, b"quartet", index) == 1, "add member %d" % index)
+        members = [name for _, name, _ in expand(b"Quartet", 0)]
+        check(members == chosen, "members in the order added %r" % members)
+        check(lib.OvelRemoveGroupMember(view, b"Quartet", 1) == 1, "remove member")
+        check(len(expand(b"Quartet", 0)) == 1, "one member left")
         check(lib.OvelFreeView(view) == 1, "free view")
         check(lib.OvelFreeView(view) == 0, "second free view")
         check(lib.OvelTerminate(client) == 1, "terminate")
