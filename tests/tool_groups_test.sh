@@ -156,6 +156,9 @@ CASE
 done
 has_members "$work/in" Other "Bo Ray|" "each category a group"
 rm -rf "$work/in" && mkdir "$work/in"
+expect 0 "a dry run with groups" -- "$tool" -d "$work/in" import --dry-run "$work/google.csv"
+stdout_has "would add the group Team with 2 members" "the dry run says the groups"
+rm -rf "$work/in" && mkdir "$work/in"
 expect 0 "import v4.vcf" -- "$tool" -d "$work/in" import "$work/v4.vcf"
 has_members "$work/in" All "Team|Ann Lee|" "a group in a group"
 # A member not in the file, a group too big: said, and the rest imported.

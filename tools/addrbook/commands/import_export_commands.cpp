@@ -149,8 +149,10 @@ int Summary(const Tally& tally, const GroupTally& groups, const char* unit,
   OutputOptions shown = Shown(settings);
   for (const GroupPlan& plan : dryRun ? groups.plans : std::vector<GroupPlan>()) {
     if (plan.refused) continue;
-    std::cout << "would " << (plan.exists ? "add to group " : "add group ")
-              << ShownText(plan.name, shown) << " " << Counted(plan.members.size(), "member")
+    std::string name = ShownText(plan.name, shown),
+                members = Counted(plan.members.size(), "member");
+    std::cout << (plan.exists ? "would add " + members + " to the group " + name
+                              : "would add the group " + name + " with " + members)
               << "\n";
   }
   std::cout << (dryRun ? "would import " : "imported ") << tally.accepted.size() << " of "
