@@ -18,6 +18,18 @@ inline constexpr char kBookFileName[] = "ADDRBOOK.DAT";
 // whose lock orders every process's loads and changes of the book.
 inline constexpr char kLockFileName[] = "ADDRBOOK.LCK";
 
+// Entries of the sorted list, in list order, from which an insertion's
+// search starts instead of the list's head (store/insert_position.cpp).
+// They hold while `changeCount` is the Book's: every other change of the
+// list bumps that count and so drops them.
+inline constexpr unsigned kAnchorCapacity = 1024;
+struct KeyAnchors {
+  uint32_t changeCount;
+  bool valid;
+  uint16_t count;
+  Entry* entries[kAnchorCapacity];
+};
+
 // A version of the book file: the file's own stamp and the count of saves
 // kept in the lock file (which tells versions apart even when the system
 // gives a new file the number and time of an old one).
@@ -43,6 +55,7 @@ struct Book {
   // Bumped whenever the shape of the entry list changes (insertion, deletion,
   // load, unload); lets views keep a cursor that is valid only meanwhile.
   uint32_t changeCount;
+  KeyAnchors anchors;
   // The version of the file the entry list was read from or written as.
   BookVersion version;
   // Bumped by every load.  The list a view last read is known by it.

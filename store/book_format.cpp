@@ -8,6 +8,10 @@
 namespace ovel {
 namespace {
 
+// Where a load's block puts its first entry, aligned as entries are.
+constexpr size_t kArenaHeader =
+    (sizeof(LoadArena) + alignof(Entry) - 1) / alignof(Entry) * alignof(Entry);
+
 // Reads little-endian fields without ever looking past the end.
 struct Reader {
   const uint8_t* at;
@@ -36,26 +40,36 @@ bool ReadCounted(Reader* in, const char** text, size_t* length) {
   return true;
 }
 
-// Reads one record into a new entry; its id goes to `id`.
-BookStatus ReadRecord(Reader* in, Entry** out, uint16_t* id) {
+// Reads one record's fields (its texts point into the input); false when
+// the input ends within it.
+bool ReadFields(Reader* in, EntryFields* fields) {
   uint16_t word;
-  if (!in->Word(&word)) return kBookUnreadable;
-  *id = word & kFileIdMask;
-  EntryFields fields{};
-  fields.flags = *id | ((word & kFileGroupBit) ? kGroupFlag : 0);
-  if (!ReadCounted(in, &fields.name, &fields.nameLength)) return kBookUnreadable;
+  if (!in->Word(&word)) return false;
+  *fields = {};
+  fields->flags = (word & kFileIdMask) | ((word & kFileGroupBit) ? kGroupFlag : 0);
+  if (!ReadCounted(in, &fields->name, &fields->nameLength)) return false;
   if (word & kFileGroupBit) {
     uint8_t count;
-    if (!in->Byte(&count) || in->end - in->at < 2 * count) return kBookUnreadable;
-    fields.memberWords = in->at;
-    fields.memberCount = count;
+    if (!in->Byte(&count) || in->end - in->at < 2 * count) return false;
+    fields->memberWords = in->at;
+    fields->memberCount = count;
     in->at += 2 * count;
-  } else if (!ReadCounted(in, &fields.address, &fields.addressLength)) {
-    return kBookUnreadable;
+  } else if (!ReadCounted(in, &fields->address, &fields->addressLength)) {
+    return false;
   }
-  if (!ReadCounted(in, &fields.comment, &fields.commentLength)) return kBookUnreadable;
-  *out = NewEntry(fields);
-  return *out ? kBookLoaded : kBookNoMemory;
+  return ReadCounted(in, &fields->comment, &fields->commentLength);
+}
+
+// The size of one block for the entries of `count` records (a LoadArena
+// first); false when a record is cut short.
+bool ArenaSize(Reader in, uint16_t count, size_t* size) {
+  *size = kArenaHeader;
+  EntryFields fields;
+  for (uint16_t i = 0; i < count; ++i) {
+    if (!ReadFields(&in, &fields)) return false;
+    *size += EntrySize(fields);
+  }
+  return true;
 }
 
 bool KeyNotGreater(const Entry* a, const Entry* b) {
@@ -165,6 +179,17 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   uint16_t header;
   if (!in.Byte(&format) || format != kFormatByte || !in.Word(&header)) return kBookUnreadable;
   uint16_t count = header & kFileIdMask;
+  // Every entry of the load in one block: one allocation, not one each.
+  size_t arenaSize;
+  if (!ArenaSize(in, count, &arenaSize)) return kBookUnreadable;
+  LoadArena* arena = nullptr;
+  char* place = nullptr;
+  if (count) {
+    arena = static_cast<LoadArena*>(AllocScratchBlock(static_cast<uint32_t>(arenaSize)));
+    if (!arena) return kBookNoMemory;
+    arena->liveEntries = count;
+    place = reinterpret_cast<char*>(arena) + kArenaHeader;
+  }
 
   Entry* head = nullptr;        // the records read while the input was in order
   Entry* previous = nullptr;    // the last of them
@@ -174,13 +199,11 @@ BookStatus ParseBook(const uint8_t* data, size_t size, ParsedBook* out) {
   Entry* groups[kFileIdMask];        // the groups read
   unsigned groupCount = 0;
   for (uint16_t i = 0; i < count; ++i) {
-    Entry* entry = nullptr;
-    uint16_t id = 0;
-    if (BookStatus status = ReadRecord(&in, &entry, &id)) {
-      FreeEntryList(head);
-      FreeEntryList(outOfOrder);
-      return status;
-    }
+    EntryFields fields;
+    ReadFields(&in, &fields);  // read whole by ArenaSize
+    Entry* entry = PlaceEntry(fields, place, arena);
+    place += EntrySize(fields);
+    uint16_t id = EntryId(entry);
     if (id > highestId) highestId = id;
     named[id] = true;
     if (IsGroup(entry)) groups[groupCount++] = entry;

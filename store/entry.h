@@ -14,6 +14,12 @@ inline constexpr uint16_t kMaxEntries = OVEL_MAX_ENTRIES;
 inline constexpr uint32_t kMaxStringLength = OVEL_MAX_TEXT;
 inline constexpr uint32_t kMaxMembers = OVEL_MAX_MEMBERS;
 
+// One block that a load carves all its entries out of; freed with the last
+// of them.
+struct LoadArena {
+  uint32_t liveEntries;
+};
+
 struct Entry {
   Entry* next;
   uint32_t flags;  // id in bits 0-13, group flag in bit 14
@@ -31,6 +37,7 @@ struct Entry {
     char* address;      // plain entry
     uint16_t* members;  // group: word 0 the count, then the member ids
   };
+  LoadArena* arena;  // the load's block that holds the entry; null: a block of its own
 };
 
 inline uint16_t EntryId(const Entry* entry) {
@@ -44,6 +51,7 @@ inline bool IsEmptyString(const char* text) { return !text || !text[0]; }
 // Where the surname of a stored or display name begins: after the last
 // space that is followed by something other than spaces and "%".
 uint16_t SurnameOffset(const char* name);
+uint16_t SurnameOffset(const char* name, size_t length);
 // What a new entry is made of.  Texts need not be terminated.
 struct EntryFields {
   uint32_t flags;  // id and group flag
@@ -59,9 +67,14 @@ struct EntryFields {
 
 // A new entry with its stored name, its display name (every "%" turned into
 // a space, so offsets agree), its surname offset, its address
-// or member list and comment, all in one block (so a load makes one
-// allocation per entry, and FreeEntry frees one); null when no memory.
+// or member list and comment, all in one block (which FreeEntry frees);
+// null when no memory.
 Entry* NewEntry(const EntryFields& fields);
+// The bytes an entry of `fields` takes, a multiple of the entry's alignment.
+size_t EntrySize(const EntryFields& fields);
+// Makes the entry NewEntry makes in `block` (EntrySize bytes, aligned) of
+// `arena`; FreeEntry then counts it out of the arena.
+Entry* PlaceEntry(const EntryFields& fields, void* block, LoadArena* arena);
 // Keeps the members of `group` that `newIdOf` maps to an id (not 0),
 // translated, in their order, in `out` (which may be the group's own list,
 // after its count word); returns how many.  Ids that name no entry are

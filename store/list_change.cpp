@@ -1,6 +1,7 @@
 #include "store/list_change.h"
 
 #include "store/book_file.h"
+#include "store/insert_position.h"
 
 namespace ovel {
 namespace {
@@ -24,11 +25,11 @@ bool InsertEntry(Book* book, const EntryFields& fields, ListChange* change) {
   numbered.flags = (fields.flags & kGroupFlag) | (static_cast<uint16_t>(book->nextId) & kIdMask);
   Entry* entry = NewEntry(numbered);
   if (!entry) return false;
-  Entry** link = &book->entries;
-  while (*link && PlatformCompareNoCase(SortKey(*link), SortKey(entry)) < 0) link = &(*link)->next;
+  Entry** link = InsertionLink(book, SortKey(entry));
   StartChange(book, change, link, entry, ChangeKind::kInserted);
   entry->next = *link;
   *link = entry;
+  AnchorsKeptByInsertion(book);
   ++book->entryCount;
   ++book->nextId;
   return true;

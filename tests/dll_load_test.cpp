@@ -45,6 +45,10 @@ int main(int argc, char** argv) {
   auto expandGroup =
       Find<MemberItem*(OVELAPI*)(Client*, const char*, int)>(library, "OvelExpandGroup");
   auto freeGroup = Find<void(OVELAPI*)(MemberItem*)>(library, "OvelFreeGroup");
+  auto addGroup = Find<int(OVELAPI*)(Client*, const char*, const char*)>(library, "OvelAddGroup");
+  using MemberCall = int(OVELAPI*)(ViewHandle, const char*, int);
+  auto addMember = Find<MemberCall>(library, "OvelAddGroupMember");
+  auto removeMember = Find<MemberCall>(library, "OvelRemoveGroupMember");
   Check(GetProcAddress(library, "_OvelInitialize@8") == nullptr, "no decorated export");
   if (failures) return 1;
 
@@ -62,6 +66,13 @@ int main(int argc, char** argv) {
   freeItem(item);
   Check(expandGroup(client, "none", 1) == nullptr, "OvelExpandGroup");
   freeGroup(nullptr);
+  Check(addGroup(client, "Crew", "ship") == 1, "OvelAddGroup");
+  Check(addMember(view, "crew", 0) == 1, "OvelAddGroupMember");
+  MemberItem* members = expandGroup(client, "Crew", 0);
+  Check(members && std::strcmp(members->name, "Al Adams") == 0 && !members->next, "a member");
+  freeGroup(members);
+  Check(removeMember(view, "Crew", 0) == 1, "OvelRemoveGroupMember");
+  Check(expandGroup(client, "Crew", 0) == nullptr, "no member left");
   Check(deleteViewItem(view, 0) == 1, "OvelDeleteViewItem");
   Check(getViewCount(view) == 1, "count after delete");
   Check(freeView(view) == 1, "OvelFreeView");

@@ -21,6 +21,7 @@ check "a consumer through pkg-config" -- sh -c "cc \"$source/tests/consumer/main
 # The manual page (where help2man is) and the bash completion.
 check "the manual page" -- sh -c "! command -v help2man || test -f \"$work/prefix/share/man/man1/addrbook.1.gz\""
 check "the bash completion" -- test -f "$work/prefix/share/bash-completion/completions/addrbook"
+check "the zsh completion" -- test -f "$work/prefix/share/zsh/site-functions/_addrbook"
 # The installed tool finds the installed library by itself.
 check "the installed tool runs" -- env -u LD_LIBRARY_PATH "$work/prefix/bin/addrbook" -d "$work/book2" list
 finish

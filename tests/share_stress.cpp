@@ -1,10 +1,11 @@
 // Several programs change one book at once, each through a view it holds
 // open for its whole run.  A caller of the shared library (the DLL on
 // Windows), run by share_stress.sh:
-//   share_stress work DIR ID ADDS   adds ADDS entries of its own, deleting
-//                                   one of its own after every second add;
-//                                   logs each change before it and "ok"
-//                                   once acknowledged
+//   share_stress work DIR ID ADDS   adds a group and ADDS entries of its
+//                                   own, each made a member of the group,
+//                                   deleting one of its own after every
+//                                   second add; logs each change before it
+//                                   and "ok" once acknowledged
 //   share_stress work DIR ID ADDS [tolerant] [batch]
 //                                   tolerant: a change that returns 0 is
 //                                   logged ("no") and the run goes on;
@@ -18,6 +19,8 @@
 //                                   change of a killed worker still in
 //                                   flight may be either way, a change that
 //                                   returned 0 must have changed nothing);
+//                                   each worker's group holds exactly its
+//                                   acknowledged members still in the book;
 //                                   after one more clean save no leftover
 //                                   file stays
 #include <cstdio>
@@ -62,7 +65,21 @@ int Find(ViewHandle view, const std::string& name) {
   return -1;
 }
 
-int WorkInBatches(Client* client, ViewHandle view, const std::string& id, int adds, bool tolerant) {
+std::string GroupOf(const std::string& id) { return "Group W" + id; }
+
+// Makes the entry `name` a member of the worker's group (within a
+// transaction, acknowledged with it: `pending`); false when the call fails.
+bool AddMember(ViewHandle view, const std::string& id, const std::string& name, bool pending) {
+  int at = Find(view, name);
+  if (at < 0) return false;
+  Log("mem", name);
+  bool added = OvelAddGroupMember(view, GroupOf(id).c_str(), at) == 1;
+  if (!pending) Log(added ? "mok" : "mno", name);
+  return added;
+}
+
+int WorkInBatches(Client* client, ViewHandle view, const std::string& id, int adds, bool tolerant,
+                  bool grouped) {
   std::deque<std::string> mine;
   for (int i = 0; i + 1 < adds; i += 2) {
     if (OvelBeginChanges(client) != 1) return 8;
@@ -74,6 +91,7 @@ int WorkInBatches(Client* client, ViewHandle view, const std::string& id, int ad
         return 4;
       }
     }
+    if (grouped && !AddMember(view, id, changed.front(), true)) return 10;
     if (!mine.empty()) {
       int at = Find(view, mine.front());
       if (at < 0) return 5;  // an acknowledged add is missing
@@ -83,6 +101,7 @@ int WorkInBatches(Client* client, ViewHandle view, const std::string& id, int ad
     }
     bool kept = OvelEndChanges(client, 1) == 1;
     for (const std::string& name : changed) Log(kept ? "ok" : "no", name);
+    if (grouped) Log(kept ? "mok" : "mno", changed.front());
     if (!kept && !tolerant) return 9;
     if (!kept) continue;
     if (changed.size() == 3) mine.pop_front();
@@ -96,8 +115,12 @@ int Work(const char* dir, const std::string& id, int adds, bool tolerant, bool b
   if (!OvelInitialize(&client, dir)) return 2;
   ViewHandle view = OvelInitView(client, 1);
   if (!view) return 3;
+  Log("add", GroupOf(id));
+  bool grouped = OvelAddGroup(client, GroupOf(id).c_str(), nullptr) == 1;
+  Log(grouped ? "ok" : "no", GroupOf(id));
+  if (!grouped && !tolerant) return 10;
   if (batch) {
-    int status = WorkInBatches(client, view, id, adds, tolerant);
+    int status = WorkInBatches(client, view, id, adds, tolerant, grouped);
     OvelFreeView(view);
     return OvelTerminate(client) == 1 ? status : 7;
   }
@@ -112,6 +135,7 @@ int Work(const char* dir, const std::string& id, int adds, bool tolerant, bool b
     }
     Log("ok", name);
     mine.push_back(name);
+    if (grouped && !AddMember(view, id, name, false) && !tolerant) return 10;
     if (i % 2 == 0 || mine.empty()) continue;
     std::string victim = mine.front();
     mine.pop_front();
@@ -130,10 +154,46 @@ int Work(const char* dir, const std::string& id, int adds, bool tolerant, bool b
   return OvelTerminate(client) == 1 ? 0 : 7;
 }
 
+// Each worker's group holds its acknowledged members still in the book and
+// no others (a member change in flight may be either way).
+int CheckGroups(Client* client, const std::map<std::string, char>& expected,
+                const std::map<std::string, char>& member) {
+  int wrong = 0;
+  std::map<std::string, std::set<std::string>> groups;  // by worker id: the members listed
+  for (const auto& [name, state] : expected) {
+    if (name.rfind("Group W", 0) != 0 || state == 'o') continue;
+    std::set<std::string>& listed = groups[name.substr(7)];
+    MemberItem* list = OvelExpandGroup(client, name.c_str(), 0);
+    for (MemberItem* m = list; m; m = m->next) listed.insert(m->name);
+    OvelFreeGroup(list);
+  }
+  for (const auto& [name, state] : member) {
+    std::string id = name.substr(1, name.find(' ') - 1);
+    bool listed = groups[id].count(name) != 0;
+    bool shouldBe = state == 'm' && expected.at(name) == 'i';
+    if (state != '?' && listed != shouldBe && expected.at(name) != '?') {
+      std::fprintf(stderr, "check: %s is %s its group\n", name.c_str(), listed ? "in" : "not in");
+      ++wrong;
+    }
+  }
+  for (const auto& [id, listed] : groups) {
+    for (const std::string& name : listed) {
+      if (!member.count(name)) {
+        std::fprintf(stderr, "check: %s was never made a member\n", name.c_str());
+        ++wrong;
+      }
+    }
+  }
+  return wrong;
+}
+
 int Check(const char* dir, int logs, char** paths) {
   // Per name: "in" or "out" when acknowledged, "?" while in flight.
   std::map<std::string, char> expected;
   std::map<std::string, std::string> asked;  // the change in flight, per name
+  // Per name: 'm' an acknowledged member of its worker's group, '?' while
+  // in flight, 'x' refused.
+  std::map<std::string, char> member;
   for (int i = 0; i < logs; ++i) {
     std::ifstream in(paths[i]);
     std::string verb, name;
@@ -145,6 +205,8 @@ int Check(const char* dir, int logs, char** paths) {
       } else if (verb == "ok" || verb == "no") {
         // Acknowledged: as asked.  Refused: as before it was asked.
         expected[name] = (verb == "ok") == (asked[name] == "add") ? 'i' : 'o';
+      } else if (verb == "mem" || verb == "mok" || verb == "mno") {
+        member[name] = verb == "mem" ? '?' : verb == "mok" ? 'm' : 'x';
       }
     }
   }
@@ -179,6 +241,7 @@ int Check(const char* dir, int logs, char** paths) {
       ++wrong;
     }
   }
+  wrong += CheckGroups(client, expected, member);
   // One clean save, which removes what killed saves left behind.
   if (OvelAddItem(client, "Final Zz", "final@example.org", nullptr) != 1 ||
       OvelDeleteViewItem(view, OvelGetViewCount(view) - 1) != 1) {

@@ -770,6 +770,65 @@ TEST_F(StoreTest, OutOfOrderLoadMatchesInsertingEachRecordInTurn) {
   }
 }
 
+// Adds in a row search from anchors, not from the list's head: each must
+// still land before the first entry whose key is not smaller, as a walk
+// from the head finds, while deletes, a discarded transaction and a
+// reload change the list under the anchors.
+TEST_F(StoreTest, ManyAddsInARowGoWhereAWalkFromTheHeadPutsThem) {
+  const char* keys[] = {"able", "Able", "ab", "abc", "baker", "Carr", "carr", "Dunn", "dunne", "e"};
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const struct {
+    int adds, keyCount, deleteEvery;
+    bool transaction, keep;
+  } cases[] = {
+      {700, 10, 0, true, true},  {700, 3, 0, true, true},    {500, 10, 7, true, true},
+      {400, 10, 0, true, false}, {100, 10, 20, false, true},
+  };
+  std::mt19937 random(29);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    std::remove(dir_.BookFile().c_str());
+    std::vector<std::pair<std::string, std::string>> model;  // key, name
+    ViewHandle view = OvelInitView(client_, 1);
+    if (c.transaction) {
+      ASSERT_EQ(OvelBeginChanges(client_), 1);
+    }
+    for (int i = 0; i < c.adds; ++i) {
+      std::string key = keys[random() % c.keyCount];
+      std::string name = Numbered("N", i) + " " + key;
+      ASSERT_EQ(Add(name.c_str(), "a"), 1);
+      auto at = model.begin();
+      while (at != model.end() && lower(at->first) < lower(key)) ++at;
+      model.insert(at, {key, name});
+      if (c.deleteEvery && i % c.deleteEvery == c.deleteEvery - 1) {
+        size_t index = random() % model.size();
+        ASSERT_EQ(OvelDeleteViewItem(view, static_cast<int>(index)), 1);
+        model.erase(model.begin() + static_cast<long>(index));
+      }
+    }
+    std::vector<std::string> expected;
+    for (const auto& [key, name] : model) expected.push_back(name);
+    EXPECT_EQ(ViewNames(view), expected);
+    if (c.transaction) {
+      ASSERT_EQ(OvelEndChanges(client_, c.keep), 1);
+    }
+    if (!c.keep) expected.clear();
+    // After the save or the discard, adds search the list as it is now.
+    ASSERT_EQ(Add("Zed ab", "z"), 1);
+    ASSERT_EQ(Add("Ann zz", "a"), 1);
+    auto before = std::find_if(expected.begin(), expected.end(), [&](const std::string& n) {
+      return lower(n.substr(n.rfind(' ') + 1)) >= "ab";
+    });
+    expected.insert(before, "Zed ab");
+    expected.push_back("Ann zz");
+    EXPECT_EQ(Listed(), expected);
+    OvelFreeView(view);
+  }
+}
+
 #if !defined(_WIN32)
 TEST_F(StoreTest, SaveKeepsWhoMayReadTheBook) {
   ASSERT_EQ(Add("Ann Lee", "ann"), 1);

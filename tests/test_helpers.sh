@@ -52,6 +52,18 @@ stream_has() {
   fi
 }
 
+# tool_platform TOOL: posix=yes natively; with TOOL_PLATFORM=windows (TOOL
+# runs addrbook.exe under Wine) posix is empty, and the script is skipped
+# where Wine cannot run.
+tool_platform() {
+  posix=yes
+  if [ "${TOOL_PLATFORM:-}" = windows ]; then
+    posix=""
+    "$1" --version > /dev/null 2>&1
+    [ $? -eq 77 ] && { echo "addrbook.exe cannot run on this machine"; exit 77; }
+  fi
+}
+
 finish() {  # the summary line, and the script's status
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]

@@ -8,12 +8,7 @@
 tool="$1"
 example="$2"
 . "$(dirname "$0")/test_helpers.sh"
-posix=yes
-if [ "${TOOL_PLATFORM:-}" = windows ]; then
-  posix=""
-  "$tool" --version > /dev/null 2>&1
-  [ $? -eq 77 ] && { echo "addrbook.exe cannot run on this machine"; exit 77; }
-fi
+tool_platform "$tool"
 
 mkdir "$work/club" && cp "$example" "$work/club/ADDRBOOK.DAT"
 expect 0 "list" -- "$tool" -d "$work/club" list --groups

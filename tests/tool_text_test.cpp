@@ -9,6 +9,8 @@
 #include "formats/vcard_lines.h"
 #include "text/encoding.h"
 #include "text/escaping.h"
+#include "text/folding.h"
+#include "text/suggestion.h"
 
 using namespace addrbook;
 
@@ -164,6 +166,99 @@ TEST(Output, SafeTextEscapesWhatCouldDriveATerminal) {
       {"\xff"
        "bad\x7f",
        "\\xffbad\\x7f"},  // not UTF-8; DEL
+      // Marks that turn a line around, and separators that break it.
+      {"a\xe2\x80\x8f\xe2\x80\x8e\xd8\x9c", "a\\u200f\\u200e\\u061c"},
+      {"1\xe2\x80\xa8"
+       "2\xe2\x80\xa9",
+       "1\\u20282\\u2029"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(SafeText(in), out);
+}
+
+// Book text on each kind of output: no byte that is a control there goes
+// through raw; a line break is a mark in a table.
+TEST(Output, ShownTextInEveryOutputEncoding) {
+  OutputOptions cp1252;  // a Windows-1252 book on a Windows-1252 terminal
+  OutputOptions latin1 = cp1252;
+  latin1.display = Encoding::kLatin1;
+  OutputOptions utf8Book;
+  utf8Book.encoding = Encoding::kUtf8;
+  utf8Book.utf8 = true;
+  OutputOptions table = utf8Book;
+  table.markLineBreaks = true;
+  OutputOptions cp1252Table = cp1252;
+  cp1252Table.markLineBreaks = true;
+  struct Case {
+    const OutputOptions& options;
+    std::string in, out;
+  } cases[] = {
+      {cp1252, "Zo\xeb \x80 \x81\x8d\x8f\x90\x9d", "Zo\xeb \x80 \\x81\\x8d\\x8f\\x90\\x9d"},
+      {cp1252, "a\x1b[2Jb", "a\\x1b[2Jb"},
+      {latin1, "\x80\x81\xe9", "\\u20ac\\x81\xe9"},                   // through UTF-8
+      {utf8Book, "Jos\xe9 M\xc3\xbcller", "Jos\\xe9 M\xc3\xbcller"},  // a byte of no encoding
+      {utf8Book, "one\ntwo", "one\\x0atwo"},
+      {table, "one\r\ntwo\n\nthree\n",
+       "one\xe2\x86\xb5two\xe2\x86\xb5\xe2\x86\xb5three\xe2\x86\xb5"},
+      {cp1252Table, "\none\x1b", "\xb6one\\x1b"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShownText(c.in, c.options), c.out) << c.in;
+}
+
+// Search as people type: one case, no accents, no apostrophes, in every
+// book encoding; exact is byte for byte.
+TEST(Search, FoldedAndExactMatching) {
+  EXPECT_EQ(Folded("\xc3\x89mile M\xc3\xbcller \xc5\x92uvre Stra\xc3\x9f"
+                   "e O'Neill"),
+            "emile muller oeuvre strasse oneill");
+  EXPECT_EQ(Folded("\xd0\x9c\xce\xa3 E\xcc\x81 \xc3\x97"), "\xd0\xbc\xcf\x83 e \xc3\x97");
+  struct Case {
+    std::string wanted, text;
+    Encoding encoding;
+    bool exact, holds;
+  } cases[] = {
+      {"muller", "Hans M\xfcller", Encoding::kCp1252, false, true},
+      {"zoe", "Zo\xc3\xab Zed", Encoding::kUtf8, false, true},
+      {"\xc3\xa9mile", "\xc3\x89mile", Encoding::kUtf8, false, true},  // é finds É
+      {"\xc3\xa9mile", "\xc9mile", Encoding::kLatin1, false, true},
+      {"\xc5\xa1"
+       "ebek",
+       "\x8a"
+       "ebek",
+       Encoding::kCp1252, false, true},  // š finds Š (0x8a)
+      {"oneill", "Fran\xe7ois O'Neill", Encoding::kCp1252, false, true},
+      {"zoe",
+       "Zo\xeb"
+       "e",
+       Encoding::kCp1252, true, false},  // exact: bytes
+      {"Zo\xeb", "Zo\xeb", Encoding::kCp1252, true, true},
+      {"zoe", "Zo\xeb", Encoding::kCp1252, true, false},
+      {"max", "M\xe4rz", Encoding::kCp1252, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextMatcher(c.wanted, c.encoding, c.exact).Holds(c.text), c.holds) << c.text;
+  }
+  TextMatcher fr("fran", Encoding::kCp1252, false);
+  EXPECT_TRUE(fr.Begins("Fran\xe7ois"));
+  EXPECT_FALSE(fr.Begins("Le Fran\xe7ois"));
+  EXPECT_TRUE(TextMatcher("zoe zed", Encoding::kCp1252, false).Equals("Zo\xeb Zed"));
+  EXPECT_FALSE(TextMatcher("zoe", Encoding::kCp1252, false).Equals("Zo\xeb Zed"));
+}
+
+// A book's encoding from its text; close matches for mistyped words.
+TEST(Found, EncodingAndClosestWord) {
+  EXPECT_EQ(FoundEncoding("Zo\xc3\xab"), Encoding::kUtf8);
+  EXPECT_EQ(FoundEncoding("Zo\xeb"), Encoding::kCp1252);
+  EXPECT_EQ(FoundEncoding("plain ASCII"), Encoding::kCp1252);
+  EXPECT_EQ(FoundEncoding("Zo\xc3\xab and Ren\xe9"), Encoding::kCp1252);  // mixed: not UTF-8
+  EXPECT_EQ(FoundEncoding(""), Encoding::kCp1252);
+  const std::vector<std::string> options = {"--groups", "--format", "--exact", "--help"};
+  EXPECT_EQ(ClosestWord("--fromat", options), "--format");
+  EXPECT_EQ(ClosestWord("--FORMAT", options), "--format");
+  EXPECT_EQ(ClosestWord("--group", options), "--groups");
+  EXPECT_EQ(ClosestWord("--colour", options), "");
+  const std::vector<std::string> commands = {"list", "add", "delete", "find"};
+  EXPECT_EQ(ClosestWord("lst", commands), "list");
+  EXPECT_EQ(ClosestWord("dleete", commands), "delete");
+  EXPECT_EQ(ClosestWord("xyz", commands), "");
+  EXPECT_EQ(TextLines("a\r\nb\rc\n"), (std::vector<std::string>{"a", "b", "c", ""}));
 }

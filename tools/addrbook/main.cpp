@@ -18,23 +18,17 @@ using namespace addrbook;
 
 namespace {
 
-// The first word left over that is not an option: a command the table
-// does not hold.
-std::string UnknownCommand(const CLI::App& app) {
-  for (const std::string& word : app.remaining()) {
-    if (!word.empty() && word[0] != '-') return word;
-  }
-  return "";
-}
-
 // The settings the global options and the environment give; false
 // (reported) when the book's encoding is none the tool knows.
 bool FindSettings(const CLI::App& app, std::string encodingName, bool utf8Output, bool console,
                   Settings* settings) {
-  // The book's encoding: --encoding, else $ADDRBOOK_ENCODING, else cp1252.
+  // The book's encoding: --encoding, else $ADDRBOOK_ENCODING, else the
+  // one its text is in (FindBookEncoding, once it is open).
   const char* encodingFromEnvironment = std::getenv("ADDRBOOK_ENCODING");
+  settings->encodingGiven = app.count("--encoding") > 0;
   if (!app.count("--encoding") && encodingFromEnvironment && *encodingFromEnvironment) {
     encodingName = encodingFromEnvironment;
+    settings->encodingGiven = true;
   }
   std::optional<Encoding> encoding = ParseEncoding(encodingName);
   if (!encoding) {
@@ -68,23 +62,10 @@ std::unique_ptr<BookAccess> OpenBook(Settings* settings) {
     why = "not a directory";
   } else if (std::optional<std::string> path = LibraryPath(settings->directory, &why)) {
     book->SetLibraryPath(*path);
-    return book->Open() ? std::move(book) : nullptr;
+    return book->Open() && FindBookEncoding(*book, settings) ? std::move(book) : nullptr;
   }
   book->Fail(why);
   return nullptr;
-}
-
-// The commands' names for a message: people's commands first, then those
-// that answer other programs.
-std::string CommandNames() {
-  std::string names;
-  for (bool forPrograms : {false, true}) {
-    for (const Command& command : Commands()) {
-      if (command.forPrograms != forPrograms) continue;
-      names += std::string(names.empty() ? "" : ", ") + command.name;
-    }
-  }
-  return names;
 }
 
 }  // namespace
@@ -94,7 +75,7 @@ int main(int argc, char** argv) {
   // the console written in UTF-16; elsewhere argv in the locale's encoding.
   std::vector<std::string> arguments = CommandLine(argc, argv);
   bool console = WriteToConsole();
-  CLI::App app{"addrbook: keep an address book (ADDRBOOK.DAT) in a directory"};
+  CLI::App app{"addrbook: keep an address book (ADDRBOOK.DAT) in a directory", "addrbook"};
   app.set_version_flag("--version", ADDRBOOK_VERSION);
   app.require_subcommand(1);
   // A file named "/tmp/x.csv" is a file, not an option, on Windows too.
@@ -102,9 +83,11 @@ int main(int argc, char** argv) {
   Settings settings;
   std::string encodingName = "cp1252";
   app.add_option("-d,--directory", settings.directory,
-                 "Directory of the book (default: $ADDRBOOK_DIR, else the current directory)");
+                 "Directory of the book (default: " + VariableName("ADDRBOOK_DIR") +
+                     ", else the current directory)");
   app.add_option("--encoding", encodingName,
-                 "Encoding of the book's text (default: $ADDRBOOK_ENCODING, else cp1252)")
+                 "Encoding of the book's text (default: " + VariableName("ADDRBOOK_ENCODING") +
+                     ", else the one its text is in: utf8 or cp1252)")
       ->check(CLI::IsMember({"cp1252", "latin1", "utf8"}));
   Arguments given;
   for (const Command& command : Commands()) {
@@ -118,9 +101,8 @@ int main(int argc, char** argv) {
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
-    if (std::string unknown = UnknownCommand(app); !unknown.empty()) {
-      std::cerr << "addrbook: unknown command '" << unknown << "' (commands: " << CommandNames()
-                << ")\n";
+    if (std::string mistyped = Mistyped(app); !mistyped.empty()) {
+      std::cerr << "addrbook: " << mistyped << "\n";
       return 2;
     }
     return app.exit(error) == 0 ? 0 : 2;

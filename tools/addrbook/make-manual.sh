@@ -29,7 +29,8 @@ The book's directory when \-d is not given.
 .TP
 .B ADDRBOOK_ENCODING
 The encoding of the book's text (cp1252, latin1 or utf8) when \-\-encoding
-is not given; cp1252 when neither is.
+is not given; when neither is, the book's text tells: utf8 when it is valid
+UTF\-8 with a character of several bytes, else cp1252.
 .TP
 .BR LC_ALL ", " LC_CTYPE ", " LANG
 The encoding of arguments and of what is shown on a terminal: UTF\-8,

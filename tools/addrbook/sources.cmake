@@ -4,6 +4,7 @@ set(ADDRBOOK_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(ADDRBOOK_TEXT_SOURCES
   ${ADDRBOOK_DIR}/text/encoding.cpp ${ADDRBOOK_DIR}/text/escaping.cpp
   ${ADDRBOOK_DIR}/text/table.cpp ${ADDRBOOK_DIR}/text/search.cpp
+  ${ADDRBOOK_DIR}/text/folding.cpp ${ADDRBOOK_DIR}/text/suggestion.cpp
   ${ADDRBOOK_DIR}/formats/formats.cpp ${ADDRBOOK_DIR}/formats/import.cpp
   ${ADDRBOOK_DIR}/formats/format_support.cpp ${ADDRBOOK_DIR}/formats/entry_rules.cpp
   ${ADDRBOOK_DIR}/formats/header_names.cpp ${ADDRBOOK_DIR}/formats/csv_fields.cpp

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include "formats/entry_rules.h"
 #include "text/escaping.h"
+#include "text/platform_text.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -42,6 +44,10 @@ std::string SystemCause() {
   return length ? text : "error " + std::to_string(error);
 }
 
+bool CauseLeft() { return GetLastError() != 0; }
+bool CauseIsNotFound() { return GetLastError() == ERROR_NOT_FOUND; }
+bool CauseIsDenied() { return GetLastError() == ERROR_ACCESS_DENIED; }
+
 #else
 
 std::string SystemCause() {
@@ -65,7 +71,28 @@ std::string SystemCause() {
   return std::strerror(error);
 }
 
+bool CauseLeft() { return errno != 0; }
+bool CauseIsNotFound() { return errno == ENOENT; }
+bool CauseIsDenied() { return errno == EACCES || errno == EPERM; }
+
 #endif
+
+// Why a book that may not be changed may not: the book file or its
+// directory made read-only (no write permission for the owner; on Windows
+// the read-only attribute); "" when neither is.
+std::string ReadOnlyPart(const std::filesystem::path& directory) {
+  auto unwritable = [](const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !error && std::filesystem::exists(status) &&
+           (status.permissions() & std::filesystem::perms::owner_write) ==
+               std::filesystem::perms::none;
+  };
+  if (unwritable(directory / "ADDRBOOK.DAT"))
+    return "the book is read-only: ADDRBOOK.DAT may not be written";
+  if (unwritable(directory)) return "the book is read-only: its directory may not be written";
+  return "";
+}
 
 }  // namespace
 
@@ -118,9 +145,11 @@ std::optional<std::vector<Entry>> BookAccess::Entries(bool groups) {
   return entries;
 }
 
-std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive) {
+namespace {
+
+// The entries of a list from OvelExpandGroup, which is freed.
+std::vector<Entry> MemberEntries(MemberItem* list) {
   std::vector<Entry> members;
-  MemberItem* list = OvelExpandGroup(client_, group.c_str(), recursive ? 1 : 0);
   int index = 0;
   for (MemberItem* item = list; item; item = item->next) {
     members.push_back(
@@ -128,6 +157,26 @@ std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive)
   }
   OvelFreeGroup(list);
   return members;
+}
+
+}  // namespace
+
+std::vector<Entry> BookAccess::Members(const std::string& group, bool recursive) {
+  return MemberEntries(OvelExpandGroup(client_, group.c_str(), recursive ? 1 : 0));
+}
+
+std::optional<std::vector<Entry>> BookAccess::Expand(const std::string& group, bool recursive,
+                                                     const std::string& shown) {
+  MemberItem* list = OvelExpandGroup(client_, group.c_str(), recursive ? 1 : 0);
+  if (!list && CauseIsNotFound()) {
+    Fail("no group is named " + shown);
+    return std::nullopt;
+  }
+  if (!list && CauseLeft()) {
+    FailCall("the members of " + shown + " cannot be read");
+    return std::nullopt;
+  }
+  return MemberEntries(list);
 }
 
 int BookAccess::Fail(const std::string& why) const {
@@ -141,7 +190,11 @@ int BookAccess::Fail(const std::string& why) const {
 }
 
 int BookAccess::FailCall(const std::string& what) const {
+  bool denied = CauseIsDenied();
   std::string cause = FailureCause();
+  if (std::string readOnly = denied ? ReadOnlyPart(FilePath(directory_)) : ""; !readOnly.empty()) {
+    cause += " (" + readOnly + ")";
+  }
   return Fail(what + ": " + cause);
 }
 

@@ -40,7 +40,15 @@ class BookAccess {
   // meanwhile; null (reported) when the book cannot be read.
   ViewHandle Walk(bool groups, std::vector<Entry>* entries);
   // The members of a group, indexes counted in the list; empty when none.
+  // A failure to read them gives none as well: a caller that must tell
+  // uses Expand.
   std::vector<Entry> Members(const std::string& group, bool recursive);
+  // The members of a group, indexes counted in the list: empty for a
+  // group without members (the library leaves no cause for it); nullopt
+  // (reported, `shown` naming the group) when there is no such group or
+  // they cannot be read.
+  std::optional<std::vector<Entry>> Expand(const std::string& group, bool recursive,
+                                           const std::string& shown);
 
   // Reports a failure on standard error, naming the book; returns 1.
   int Fail(const std::string& why) const;

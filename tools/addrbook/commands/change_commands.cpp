@@ -12,8 +12,8 @@ namespace addrbook {
 
 int AddEntry(BookAccess& book, const Settings& settings, const std::string& name,
              const std::string& address, const std::string& comment) {
-  auto n = BookText(settings, book, name), a = BookText(settings, book, address),
-       c = BookText(settings, book, comment);
+  auto n = StoredText(settings, book, name), a = StoredText(settings, book, address),
+       c = StoredText(settings, book, comment);
   if (!n || !a || !c) return 1;
   auto entries = book.Entries(true);
   if (!entries) return 1;
@@ -182,11 +182,11 @@ int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& cho
     return book.Fail("groups cannot be edited; make a new one with group create and group add");
   if (!IsExpected(book, settings, entry, confirmation.expected)) return 1;
   std::optional<std::string> n =
-      change.name ? BookText(settings, book, *change.name) : StoredName(entry);
+      change.name ? StoredText(settings, book, *change.name) : StoredName(entry);
   std::optional<std::string> a =
-      change.address ? BookText(settings, book, *change.address) : entry.address;
+      change.address ? StoredText(settings, book, *change.address) : entry.address;
   std::optional<std::string> c =
-      change.comment ? BookText(settings, book, *change.comment) : entry.comment;
+      change.comment ? StoredText(settings, book, *change.comment) : entry.comment;
   if (!n || !a || !c) return 1;
   OutputOptions shown = Shown(settings);
   // The stored name compared, so that a change of its "%" joins alone (of

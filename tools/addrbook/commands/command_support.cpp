@@ -1,7 +1,9 @@
 #include "commands/command_support.h"
 
+#include <algorithm>
 #include <iostream>
 
+#include "text/folding.h"
 #include "text/table.h"
 
 namespace addrbook {
@@ -23,6 +25,33 @@ std::optional<std::string> BookText(const Settings& settings, const BookAccess& 
   std::optional<std::string> text = FromUtf8(utf8, settings.encoding, &error);
   if (!text) book.Fail(error);
   return text;
+}
+
+bool FindBookEncoding(BookAccess& book, Settings* settings) {
+  auto entries = book.Entries(true);
+  if (!entries) return false;
+  std::string text;
+  for (const Entry& e : *entries) text += e.name + "\n" + e.address + "\n" + e.comment + "\n";
+  Encoding found = FoundEncoding(text);
+  if (!settings->encodingGiven) {
+    settings->encoding = found;
+  } else if (settings->encoding == Encoding::kUtf8 && !IsUtf8(text)) {
+    settings->otherText = "the book holds text that is not UTF-8, so it is not the utf8 given";
+  } else if (settings->encoding != Encoding::kUtf8 && found == Encoding::kUtf8) {
+    settings->otherText = "the book's text is UTF-8, not the encoding given";
+  }
+  return true;
+}
+
+std::optional<std::string> StoredText(const Settings& settings, const BookAccess& book,
+                                      const std::string& argument) {
+  bool ascii = std::all_of(argument.begin(), argument.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii && !settings.otherText.empty()) {
+    book.Fail(settings.otherText + "; nothing is stored in another encoding than the book's");
+    return std::nullopt;
+  }
+  return BookText(settings, book, argument);
 }
 
 std::string ArgumentText(const Settings& settings, const std::string& argument) {
@@ -58,6 +87,7 @@ std::string Render(const std::vector<Entry>& entries, const std::string& format,
     return listing->list(entries, options);
   }
   options.highlight = MayHighlight(stdout);
+  options.markLineBreaks = true;
   options.columns = TerminalColumns();
   return TableText(entries, options);
 }
@@ -70,8 +100,11 @@ bool Confirmed(const std::string& question, bool yes) {
     std::cerr << "(no answer)\n";
     return false;
   }
-  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-  return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+  // The answer without the blanks around it, in any case.
+  size_t first = answer.find_first_not_of(" \t\r"), last = answer.find_last_not_of(" \t\r");
+  std::string word = first == std::string::npos ? "" : answer.substr(first, last - first + 1);
+  for (char& c : word) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  return word == "y" || word == "yes";
 }
 
 int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, int index,
@@ -86,24 +119,39 @@ int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, in
 
 int FindByName(const BookAccess& book, const Settings& settings, const std::vector<Entry>& entries,
                const std::string& byName) {
-  auto wanted = BookText(settings, book, byName);
-  if (!wanted) return -1;
-  std::vector<Entry> matches;
-  // The name in its stored form ("%") or as the book shows it.
+  std::string wanted = DisplayName(ArgumentText(settings, byName));
+  TextMatcher matcher(wanted, settings.encoding, false);
+  std::string error;
+  std::optional<std::string> exact = FromUtf8(wanted, settings.encoding, &error);
+  std::vector<Entry> matches, exactMatches;
   for (const Entry& e : entries) {
-    if (e.name == DisplayName(*wanted)) matches.push_back(e);
+    if (!matcher.Equals(e.name)) continue;
+    matches.push_back(e);
+    if (exact && e.name == *exact) exactMatches.push_back(e);
   }
+  if (matches.size() > 1 && !exactMatches.empty()) matches = exactMatches;
   if (matches.empty()) {
     book.Fail("no entry is named " + ArgumentText(settings, byName));
     return -1;
   }
-  if (matches.size() > 1) {
-    book.Fail("the name " + ArgumentText(settings, byName) +
-              " is ambiguous; name the entry by its index (list --groups):");
-    std::cerr << Render(matches, "table", settings, true);
-    return -1;
+  if (matches.size() == 1) return matches[0].index;
+  // The indexes a command takes: as list shows them, or as list --groups
+  // does when a group is among them.
+  bool groups = std::any_of(matches.begin(), matches.end(), [](const Entry& e) { return e.group; });
+  std::vector<Entry> numbered = matches;
+  for (Entry& match : numbered) {
+    int index = 0;
+    for (const Entry& e : entries) {
+      if (e.index == match.index) break;
+      if (groups || !e.group) ++index;
+    }
+    match.index = index;
   }
-  return matches[0].index;
+  book.Fail("the name " + ArgumentText(settings, byName) + " is ambiguous; name the entry by " +
+            (groups ? "its index with --groups (as list --groups shows it):"
+                    : "its index (as list shows it):"));
+  std::cerr << Render(numbered, "table", settings, true);
+  return -1;
 }
 
 int ChosenPosition(const BookAccess& book, const Settings& settings,

@@ -15,7 +15,9 @@ namespace addrbook {
 
 struct Settings {
   std::string directory;
-  Encoding encoding = Encoding::kCp1252;          // of the book's text
+  Encoding encoding = Encoding::kCp1252;  // of the book's text
+  bool encodingGiven = false;             // by --encoding or $ADDRBOOK_ENCODING
+  std::string otherText;                  // when given: why the book's own text says otherwise
   LocaleEncoding locale = LocaleEncoding::kUtf8;  // of arguments
   LocaleEncoding output = LocaleEncoding::kUtf8;  // of tables and messages on standard output
 };
@@ -24,6 +26,17 @@ struct Settings {
 // No byte is stored that was not converted from a known encoding.
 std::optional<std::string> BookText(const Settings& settings, const BookAccess& book,
                                     const std::string& argument);
+
+// Sets the book's encoding, unless given, from its text (FoundEncoding);
+// false (reported) when the book cannot be read.  When one was given and
+// the text says otherwise, `otherText` tells so, and nothing is stored.
+bool FindBookEncoding(BookAccess& book, Settings* settings);
+
+// An argument to be stored, in the book's encoding: as BookText, and
+// refused (reported) when the book's text is in another encoding than the
+// one given (`otherText`) and the argument is not ASCII.
+std::optional<std::string> StoredText(const Settings& settings, const BookAccess& book,
+                                      const std::string& argument);
 
 // An argument as UTF-8, for a message.
 std::string ArgumentText(const Settings& settings, const std::string& argument);
@@ -40,8 +53,8 @@ std::string Render(const std::vector<Entry>& entries, const std::string& format,
                    const Settings& settings, bool showIndex);
 
 // Asks `question` on standard error and reads the answer from standard
-// input (a terminal or not): true for "y" or "yes"; end of input or any
-// other answer is no.  True at once when `yes`.
+// input (a terminal or not): true for "y" or "yes" in any case; end of
+// input or any other answer is no.  True at once when `yes`.
 bool Confirmed(const std::string& question, bool yes);
 
 // The position in `entries` (a listing with groups) of what `list` shows
@@ -50,8 +63,12 @@ bool Confirmed(const std::string& question, bool yes);
 int ListedPosition(const BookAccess& book, const std::vector<Entry>& entries, int index,
                    bool groups);
 
-// The entry named `byName` (stored form or as shown) in `entries`; -1
-// (reported) when there is none or the name is ambiguous.
+// The entry named `byName` (stored form or as shown) in `entries`, as find
+// matches text (in any case, without accents) but whole; of several, the
+// one named byte for byte.  -1 (reported) when there is none, or when the
+// name is ambiguous: the entries are then listed with the indexes a
+// command takes for them (as list shows them, or with --groups when one is
+// a group).
 int FindByName(const BookAccess& book, const Settings& settings, const std::vector<Entry>& entries,
                const std::string& byName);
 

@@ -35,7 +35,21 @@ void ConfirmOptions(CLI::App* command, Arguments& a) {
 void ChoiceOptions(CLI::App* command, Arguments& a) {
   command->add_option("INDEX", a.choice.index, "Index that list shows");
   command->add_flag("--groups", a.choice.groups, "INDEX counts groups too, as list --groups shows");
-  command->add_option("--name", a.choice.name, "Exact name, shown or stored (with %)");
+  command->add_option("--name", a.choice.name,
+                      "Name, shown or stored (with %), in any case, accents or not");
+}
+
+void SearchOptions(CLI::App* command, Arguments& a) {
+  command->add_option("TEXT", a.search.text, "Text to look for: in any case, without accents")
+      ->required();
+  command->add_flag("--exact", a.search.exact, "Match TEXT byte for byte");
+}
+
+// The names shell completion offers; hidden from help.
+void DeclareCompleteName(CLI::App* c, Arguments& a) {
+  c->group("");
+  c->add_option("PREFIX", a.search.text, "Beginning of a name or surname, as find matches it");
+  c->add_flag("--groups", a.groupsOnly, "Groups only");
 }
 
 std::string NoMisuse(const Arguments&) { return ""; }
@@ -57,7 +71,9 @@ void DeclareAdd(CLI::App* add, Arguments& a) {
 void DeclareDelete(CLI::App* remove, Arguments& a) {
   remove->add_option("INDEX", a.indexes, "Indexes that one list showed");
   remove->add_flag("--groups", a.groups, "INDEX counts groups too, as list --groups shows");
-  remove->add_option("--name", a.names, "Exact name, shown or stored (with %); repeatable")
+  remove
+      ->add_option("--name", a.names,
+                   "Name, shown or stored (with %), in any case, accents or not; repeatable")
       ->allow_extra_args(false);
   ConfirmOptions(remove, a);
 }
@@ -160,18 +176,15 @@ const std::vector<Command> kCommands = {
      }},
     {"find", "List the entries whose name, address or comment holds TEXT", false,
      [](CLI::App* c, A a) {
-       c->add_option("TEXT", a.text, "Text to look for, in any case")->required();
+       SearchOptions(c, a);
        FormatOption(c, a);
      },
      NoMisuse,
-     [](BookAccess& b, const Settings& s, Run a) { return FindEntries(b, s, a.text, a.format); }},
+     [](BookAccess& b, const Settings& s, Run a) { return FindEntries(b, s, a.search, a.format); }},
     {"mutt-query",
      "Answer a mail client's address query: a line, then address TAB name TAB comment", true,
-     [](CLI::App* c, A a) {
-       c->add_option("TEXT", a.text, "Text to look for, in any case")->required();
-     },
-     NoMisuse,
-     [](BookAccess& b, const Settings& s, Run a) { return AnswerMuttQuery(b, s, a.text); }},
+     SearchOptions, NoMisuse,
+     [](BookAccess& b, const Settings& s, Run a) { return AnswerMuttQuery(b, s, a.search); }},
     {"show", "Show one entry in full (a group with its members)", false, ChoiceOptions,
      ChoiceMisuse,
      [](BookAccess& b, const Settings& s, Run a) { return ShowEntry(b, s, a.choice); }},
@@ -200,6 +213,10 @@ const std::vector<Command> kCommands = {
      "Add the contacts of a file (CSV of this tool, Google, Outlook or Thunderbird; vCard; JSON;"
      " LDIF; mutt aliases) in one save",
      false, DeclareImport, NoMisuse, RunImport},
+    {"complete-name", "", true, DeclareCompleteName, NoMisuse,
+     [](BookAccess& b, const Settings& s, Run a) {
+       return CompleteNames(b, s, a.search.text, a.groupsOnly);
+     }},
 };
 
 }  // namespace

@@ -22,6 +22,12 @@ struct Confirmation {
   std::string expected;  // refuse unless the entry is named so
 };
 
+// What find and mutt-query look for.
+struct Search {
+  std::string text;
+  bool exact = false;  // byte for byte, else in any case and without accents
+};
+
 struct EntryChange {
   std::optional<std::string> name, address, comment;
 };
@@ -43,7 +49,8 @@ struct Arguments {
   std::vector<int> indexes;        // delete
   std::vector<std::string> names;  // delete --name
   Confirmation confirmation;       // delete, edit
-  std::string text;                // find, mutt-query
+  Search search;                   // find, mutt-query, complete-name
+  bool groupsOnly = false;         // complete-name
   EntryChoice choice;              // show, edit
   EntryChange change;              // edit
   bool recursive = false;          // expand
@@ -68,12 +75,23 @@ struct Command {
 
 // The commands, in the order help lists them.
 const std::vector<Command>& Commands();
+// The commands' names for a message: people's commands first, then those
+// that answer other programs (hidden ones left out).
+std::string CommandNames();
+// What a parse of the command line left over, said with the close match
+// that was probably meant; "" when nothing was left over.
+std::string Mistyped(const CLI::App& app);
 
 // Read commands.
 int ListBook(BookAccess& book, const Settings& settings, bool groups, const std::string& format);
-int FindEntries(BookAccess& book, const Settings& settings, const std::string& text,
+int FindEntries(BookAccess& book, const Settings& settings, const Search& search,
                 const std::string& format);
-int AnswerMuttQuery(BookAccess& book, const Settings& settings, const std::string& text);
+int AnswerMuttQuery(BookAccess& book, const Settings& settings, const Search& search);
+// The names (of groups only when `groupsOnly`) whose name or surname
+// begins with `prefix` as find matches text, each once, a line each, for
+// shell completion.
+int CompleteNames(BookAccess& book, const Settings& settings, const std::string& prefix,
+                  bool groupsOnly);
 int ShowEntry(BookAccess& book, const Settings& settings, const EntryChoice& choice);
 int ExpandGroup(BookAccess& book, const Settings& settings, const std::string& group,
                 bool recursive, const std::string& format);

@@ -2,6 +2,10 @@
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -18,8 +22,11 @@
 namespace addrbook {
 namespace {
 
-// The direct members of every group, as indexes of `entries`.
-std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<Entry>& entries) {
+// The direct members of every group, as indexes of `entries`; nullopt
+// (reported) when a group's members cannot be read.
+std::optional<std::vector<GroupMembers>> AllGroupMembers(BookAccess& book,
+                                                         const std::vector<Entry>& entries,
+                                                         Encoding encoding) {
   std::map<std::tuple<bool, std::string, std::string>, int> byKey;
   for (const Entry& e : entries) {
     byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
@@ -28,7 +35,9 @@ std::vector<GroupMembers> AllGroupMembers(BookAccess& book, const std::vector<En
   for (const Entry& e : entries) {
     if (!e.group) continue;
     GroupMembers g{e.index, {}};
-    for (const Entry& m : book.Members(e.name, false)) {
+    auto members = book.Expand(e.name, false, ToUtf8(e.name, encoding));
+    if (!members) return std::nullopt;
+    for (const Entry& m : *members) {
       auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
       g.members.push_back(found == byKey.end() ? -1 : found->second);
     }
@@ -100,22 +109,26 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
     } else if (!why.empty()) {
       ++tally.refused;
       std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
-    } else if (!options.allowDuplicates && held.count({DisplayName(entry->name), entry->address})) {
+    } else if (std::pair key{DisplayName(entry->name), entry->address};
+               !options.allowDuplicates && held.count(key)) {
       ++tally.duplicates;
       tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
     } else {
-      tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
-      tally.accepted.push_back(*entry);
+      tally.entryOf[r] = MemberRef{false, key.first, key.second};
+      // Shown only when said: most rows of a large file are added unsaid.
+      if (!row.shortened.empty() || options.dryRun) {
+        std::string name = ShownText(key.first, shown);
+        if (!row.shortened.empty()) {
+          std::cerr << where << row.line << ": " << name << ": " << row.shortened
+                    << " left out to fit the book's " << kMaxName << " characters\n";
+        }
+        if (options.dryRun) {
+          std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
+        }
+      }
+      tally.accepted.push_back(std::move(*entry));
       tally.lines.push_back(row.line);
-      held.insert({DisplayName(entry->name), entry->address});
-      std::string name = ShownText(DisplayName(entry->name), shown);
-      if (!row.shortened.empty()) {
-        std::cerr << where << row.line << ": " << name << ": " << row.shortened
-                  << " left out to fit the book's " << kMaxName << " characters\n";
-      }
-      if (options.dryRun) {
-        std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
-      }
+      held.insert(std::move(key));
     }
   }
   return tally;
@@ -169,17 +182,46 @@ int Summary(const Tally& tally, const GroupTally& groups, const char* unit,
   return refused || groups.missing ? 1 : 0;
 }
 
-// The file's bytes; false when it cannot be read.
-bool ReadBytes(const std::string& path, std::string* bytes) {
+// The file's bytes; false (with `why`) when it cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes, std::string* why) {
   std::stringstream read;
   if (path == "-") {
     read << std::cin.rdbuf();
-  } else {
-    std::ifstream in(FilePath(path), std::ios::binary);
-    if (!in) return false;
-    read << in.rdbuf();
+    *bytes = read.str();
+    return true;
   }
-  *bytes = read.str();
+  std::filesystem::path file = FilePath(path);
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    *why = "it is a directory";
+    return false;
+  }
+  errno = 0;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    *why = errno ? std::strerror(errno) : "it cannot be opened";
+    if (!why->empty()) (*why)[0] = static_cast<char>(std::tolower((*why)[0]));
+    return false;
+  }
+  // A regular file in one read of its size, not through a stream buffer
+  // that grows and is copied; anything else (a pipe), or what the file
+  // gained meanwhile, through the stream after it.
+  uintmax_t size = std::filesystem::is_regular_file(file, error) ? file_size(file, error) : 0;
+  bytes->clear();
+  if (!error && size > 0) {
+    bytes->resize(static_cast<size_t>(size));
+    in.read(bytes->data(), static_cast<std::streamsize>(size));
+    bytes->resize(static_cast<size_t>(in.gcount()));
+  }
+  in.clear();
+  if (in.peek() != std::ifstream::traits_type::eof()) {
+    read << in.rdbuf();
+    *bytes += read.str();
+  }
+  if (in.bad()) {
+    *why = "it could not be read to its end";
+    return false;
+  }
   return true;
 }
 
@@ -189,20 +231,31 @@ int ExportBook(BookAccess& book, const Settings& settings, const std::string& fo
                bool formulaGuard) {
   auto entries = book.Entries(true);
   if (!entries) return 1;
-  std::vector<GroupMembers> members = AllGroupMembers(book, *entries);
+  // The whole book or nothing: a group whose members cannot be read
+  // fails the export before a byte is written.
+  auto members = AllGroupMembers(book, *entries, settings.encoding);
+  if (!members) return book.Fail("nothing was exported");
   if (const Format* writer = FormatNamed(format)) {
-    std::cout << writer->write({*entries, members}, {settings.encoding, formulaGuard});
+    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard});
   }
+  if (!std::cout.flush()) return book.Fail("the export could not be written out in full");
   return 0;
 }
 
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
                const ImportSettings& options) {
   std::string bytes, error;
-  if (!ReadBytes(path, &bytes)) return book.Fail("cannot read " + ArgumentText(settings, path));
+  if (!ReadBytes(path, &bytes, &error)) {
+    return book.Fail("cannot read " + ArgumentText(settings, path) + ": " + error);
+  }
   ImportText file;
-  if (!ReadImport(bytes, {options.input, options.columns, options.formulaGuard}, &file, &error))
+  if (!ReadImport(std::move(bytes), {options.input, options.columns, options.formulaGuard}, &file,
+                  &error))
     return book.Fail(ArgumentText(settings, path) + ": " + error);
+  if (!settings.otherText.empty() && !options.dryRun) {
+    return book.Fail(settings.otherText +
+                     "; nothing is imported in another encoding than the book's");
+  }
   const std::string where = ShownUtf8(ArgumentText(settings, path), Shown(settings)) + ":";
   // Every row goes in within one transaction, saved once at the end; the
   // book is locked meanwhile, so the rows are checked against it as it is.

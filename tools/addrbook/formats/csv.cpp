@@ -165,6 +165,7 @@ ReadResult ReadCsv(const std::string& text, const ReadOptions& options) {
   }
   Layout layout;
   if (!FindLayout(records[0].fields, options, &layout, &result.error)) return result;
+  result.rows.reserve(records.size());
   for (size_t r = layout.headerless ? 0 : 1; r < records.size(); ++r) {
     result.rows.push_back(RowOf(records[r], layout, options));
   }

@@ -40,9 +40,15 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string FirstContentLine(const std::string& text) {
-  for (const std::string& line : Lines(text)) {
+  // Line by line, not Lines(text): each format's test of a large file
+  // would split all of it.
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.find('\n', at), text.size());
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string trimmed = Trimmed(line);
     if (!trimmed.empty() && trimmed[0] != '#') return trimmed;
+    at = end + 1;
   }
   return "";
 }

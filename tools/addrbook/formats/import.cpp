@@ -20,24 +20,27 @@ std::string FromUtf16Bytes(const std::string& bytes, bool bigEndian) {
   return text;
 }
 
-// The file's text as UTF-8 without a byte order mark.
-std::string Utf8Text(const std::string& bytes, const ReadOptions& options) {
-  if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) {
-    return FromUtf16Bytes(bytes.substr(2), bytes[0] == '\xFE');
+// Makes a file's bytes its text as UTF-8 without a byte order mark, in
+// place.
+void MakeUtf8Text(std::string* bytes, const ReadOptions& options) {
+  if (bytes->compare(0, 2, "\xFF\xFE") == 0 || bytes->compare(0, 2, "\xFE\xFF") == 0) {
+    *bytes = FromUtf16Bytes(bytes->substr(2), (*bytes)[0] == '\xFE');
+  } else if (bytes->compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bytes->erase(0, 3);
+  } else if (options.input) {
+    if (*options.input != Encoding::kUtf8) *bytes = ToUtf8(*bytes, *options.input);
+  } else if (!IsUtf8(*bytes)) {
+    // Not UTF-8: the 8-bit text of Windows programs (Outlook's CSV).
+    *bytes = ToUtf8(*bytes, Encoding::kCp1252);
   }
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
-  if (options.input) {
-    return *options.input == Encoding::kUtf8 ? bytes : ToUtf8(bytes, *options.input);
-  }
-  // Not UTF-8: the 8-bit text of Windows programs (Outlook's CSV).
-  return IsUtf8(bytes) ? bytes : ToUtf8(bytes, Encoding::kCp1252);
 }
 
 }  // namespace
 
-bool ReadImport(const std::string& bytes, const ReadOptions& options, ImportText* result,
+bool ReadImport(std::string bytes, const ReadOptions& options, ImportText* result,
                 std::string* error) {
-  std::string text = Utf8Text(bytes, options);
+  std::string& text = bytes;
+  MakeUtf8Text(&text, options);
   // Line ends of CR alone (old Macintosh files).
   if (text.find('\n') == std::string::npos) {
     for (char& c : text) {

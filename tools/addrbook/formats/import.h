@@ -19,8 +19,9 @@ struct ImportText {
 // Reads a whole file: UTF-16 (by its byte order mark), UTF-8 (a byte order
 // mark taken off), else the encoding given, else Windows-1252; lines ended
 // by LF, CRLF or CR alone; the format told by its text.  False (with
-// `error`) when the format finds no rows in it.
-bool ReadImport(const std::string& bytes, const ReadOptions& options, ImportText* text,
+// `error`) when the format finds no rows in it.  Bytes handed over
+// (moved) are read in place: a large file is not copied.
+bool ReadImport(std::string bytes, const ReadOptions& options, ImportText* text,
                 std::string* error);
 
 }  // namespace addrbook

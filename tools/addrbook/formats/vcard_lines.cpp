@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 
 #include "formats/format_support.h"
@@ -132,43 +133,53 @@ int Preference(const std::string& params) {
   return 101;
 }
 
-std::vector<Property> Properties(const std::string& input) {
+void ForEachProperty(const std::string& input, const std::function<void(const Property&)>& take) {
   std::string_view text = input;
-  std::vector<Property> properties;
   int line = 0;
   size_t at = 0;
   auto next = [&] {
     size_t end = std::min(text.find('\n', at), text.size());
-    std::string content(text.substr(at, end - at));
+    std::string_view content = text.substr(at, end - at);
     ++line;
     at = end + 1;
-    if (!content.empty() && content.back() == '\r') content.pop_back();
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
     return content;
   };
+  // A property is handed on once the next begins, unfolded, and decoded
+  // then: a folded line continues the encoded value.  Its strings are
+  // filled again for each property, not made anew.
+  Property pending;
+  bool started = false;
+  auto handOn = [&] {
+    if (!started) return;
+    pending.value = Decoded(pending.params, std::move(pending.value));
+    take(pending);
+  };
   while (at < text.size()) {
-    std::string content = next();
-    if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && !properties.empty()) {
-      properties.back().value += content.substr(1);
+    std::string_view content = next();
+    if (!content.empty() && (content[0] == ' ' || content[0] == '\t') && started) {
+      pending.value.append(content.substr(1));
       continue;
     }
     size_t colon = content.find(':');
     if (colon == std::string::npos) continue;
     size_t nameEnd = content.find_first_of(";:");
-    std::string name = Upper(content.substr(0, nameEnd));
-    if (size_t dot = name.find('.'); dot != std::string::npos) name = name.substr(dot + 1);
-    std::string params = Upper(content.substr(nameEnd, colon - nameEnd));
-    std::string value = content.substr(colon + 1);
-    if (params.find("QUOTED-PRINTABLE") != std::string::npos) {
-      while (!value.empty() && value.back() == '=' && at < text.size()) {
-        value.pop_back();  // a soft line break
-        value += next();
+    handOn();
+    std::string_view name = content.substr(0, nameEnd);
+    if (size_t dot = name.find('.'); dot != std::string::npos) name.remove_prefix(dot + 1);
+    pending.name = Upper(std::string(name));
+    pending.params = Upper(std::string(content.substr(nameEnd, colon - nameEnd)));
+    pending.value.assign(content.substr(colon + 1));
+    pending.line = line;
+    if (pending.params.find("QUOTED-PRINTABLE") != std::string::npos) {
+      while (!pending.value.empty() && pending.value.back() == '=' && at < text.size()) {
+        pending.value.pop_back();  // a soft line break
+        pending.value.append(next());
       }
     }
-    properties.push_back({name, value, line, params});
+    started = true;
   }
-  // Decoded once unfolded: a folded line continues the encoded value.
-  for (Property& p : properties) p.value = Decoded(p.params, p.value);
-  return properties;
+  handOn();
 }
 
 std::vector<std::string> Components(const std::string& value, char separator) {

@@ -3,6 +3,7 @@
 // (vcard.cpp) reads and writes through these.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,12 +38,13 @@ struct Property {
   std::string params;  // upper case, each after a ";"
 };
 
-// The properties of vCard text: content lines unfolded (a line beginning
-// with a space or tab goes on the one before; a quoted-printable line
-// ending in "=" goes on with the next), each split into its name and
-// value, the value decoded from the encoding and character set that its
-// parameters name.
-std::vector<Property> Properties(const std::string& text);
+// Hands `take` the properties of vCard text in turn: content lines unfolded
+// (a line beginning with a space or tab goes on the one before; a
+// quoted-printable line ending in "=" goes on with the next), each split
+// into its name and value, the value decoded from the encoding and
+// character set that its parameters name.  One at a time, so that a large
+// file's properties are never all in memory.
+void ForEachProperty(const std::string& text, const std::function<void(const Property&)>& take);
 // How much a property is preferred: 1 to 100 (PREF=1 in vCard 4.0; PREF
 // or TYPE=pref in 2.1 and 3.0 count as 1), 101 when it is not.
 int Preference(const std::string& params);

@@ -87,6 +87,12 @@ bool IsUtf8(const std::string& text) {
   return true;
 }
 
+Encoding FoundEncoding(const std::string& text) {
+  bool multiByte = false;
+  for (char c : text) multiByte = multiByte || static_cast<unsigned char>(c) >= 0x80;
+  return multiByte && IsUtf8(text) ? Encoding::kUtf8 : Encoding::kCp1252;
+}
+
 std::optional<Encoding> ParseEncoding(const std::string& name) {
   if (name == "cp1252") return Encoding::kCp1252;
   if (name == "latin1") return Encoding::kLatin1;

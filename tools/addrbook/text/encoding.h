@@ -36,6 +36,11 @@ bool NextCharacter(const std::string& text, size_t* i, char32_t* code);
 // True when the whole text is UTF-8.
 bool IsUtf8(const std::string& text);
 
+// The encoding of a book's text found from the text itself: UTF-8 when it
+// is valid UTF-8 and holds at least one character of several bytes, else
+// Windows-1252 (ASCII alone reads the same in either).
+Encoding FoundEncoding(const std::string& text);
+
 // The columns UTF-8 text takes on a terminal (wide characters take two).
 size_t Utf8Width(const std::string& utf8);
 

@@ -150,6 +150,8 @@ std::filesystem::path FilePath(const std::string& name) {
   return std::filesystem::path(Wide(name));
 }
 
+std::string VariableName(const std::string& name) { return "%" + name + "%"; }
+
 std::optional<std::string> LibraryPath(const std::string& name, std::string* why) {
   std::wstring wide = Wide(name);
   auto ansi = [](const std::wstring& text) -> std::optional<std::string> {
@@ -192,6 +194,8 @@ bool WriteToConsole() { return false; }
 void ConsoleTextIs(Encoding) {}
 
 std::filesystem::path FilePath(const std::string& name) { return std::filesystem::path(name); }
+
+std::string VariableName(const std::string& name) { return "$" + name; }
 
 std::optional<std::string> LibraryPath(const std::string& name, std::string*) { return name; }
 

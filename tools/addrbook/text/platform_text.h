@@ -30,6 +30,10 @@ bool WriteToConsole();
 // output's encoding is another); nothing elsewhere.
 void ConsoleTextIs(Encoding encoding);
 
+// An environment variable as the platform's shell names it in help:
+// "%ADDRBOOK_DIR%" on Windows, "$ADDRBOOK_DIR" elsewhere.
+std::string VariableName(const std::string& name);
+
 // A file name given as UTF-8 (on Windows; elsewhere in the locale's
 // encoding), for opening.
 std::filesystem::path FilePath(const std::string& name);

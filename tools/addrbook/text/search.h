@@ -4,12 +4,13 @@
 #include <string>
 
 #include "text/entry.h"
+#include "text/folding.h"
 
 namespace addrbook {
 
-// True when the name, address or comment of `entry` holds `text`, both in
-// the book's 8-bit encoding, in any case (ASCII and Latin-1 letters).
-bool EntryMatches(const Entry& entry, const std::string& text);
+// True when the name, address (not a group's) or comment of `entry` holds
+// the text `matcher` looks for.
+bool EntryMatches(const Entry& entry, const TextMatcher& matcher);
 
 // The stored form of a name the book shows: the spaces within its surname
 // become "%" again, so that the name sorts as it did.
