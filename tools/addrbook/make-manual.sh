@@ -15,9 +15,11 @@ verbatim() {
 }
 {
   echo "[COMMANDS]"
-  for command in list add delete find show edit expand export import mutt-query; do
+  for command in list add delete find show edit expand group "group create" "group add" \
+      "group remove" "group delete" "group list" export import mutt-query; do
     echo ".SS $command"
-    "$tool" "$command" --help | verbatim
+    # shellcheck disable=SC2086  # "group add" is two words
+    "$tool" $command --help | verbatim
   done
   cat <<'SECTIONS'
 [ENVIRONMENT]

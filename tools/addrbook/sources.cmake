@@ -12,4 +12,5 @@ set(ADDRBOOK_TEXT_SOURCES
   ${ADDRBOOK_DIR}/formats/vcard_lines.cpp ${ADDRBOOK_DIR}/formats/vcard.cpp
   ${ADDRBOOK_DIR}/formats/ldif.cpp ${ADDRBOOK_DIR}/formats/mutt.cpp
   ${ADDRBOOK_DIR}/formats/case_folding.cpp ${ADDRBOOK_DIR}/formats/fallback_names.cpp
-  ${ADDRBOOK_DIR}/formats/abook.cpp ${ADDRBOOK_DIR}/formats/mutt_text.cpp)
+  ${ADDRBOOK_DIR}/formats/abook.cpp ${ADDRBOOK_DIR}/formats/mutt_text.cpp
+  ${ADDRBOOK_DIR}/formats/import_groups.cpp)

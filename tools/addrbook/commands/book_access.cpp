@@ -29,6 +29,8 @@ std::string SystemCause() {
       return "the book file is damaged, or not a book file";
     case ERROR_FILE_TOO_LARGE:
       return kBookFull;
+    case ERROR_ALREADY_EXISTS:
+      return "a group of that name is in the book already";
     case ERROR_FILE_INVALID:
       return "another program changed the book since it was listed; list it again";
   }
@@ -55,6 +57,8 @@ std::string SystemCause() {
       return "the book file is damaged, or not a book file";
     case E2BIG:
       return kBookFull;
+    case EEXIST:
+      return "a group of that name is in the book already";
     case ESTALE:
       return "another program changed the book since it was listed; list it again";
     case ENXIO:

@@ -1,5 +1,6 @@
 // The commands that change the book: add, delete, edit.  Each change is
-// one save; delete and edit ask first, on a terminal or not.
+// one save; delete and edit ask first, on a terminal or not.  An edit
+// keeps the entry in its groups.
 #include <algorithm>
 #include <iostream>
 
@@ -125,49 +126,40 @@ std::vector<std::string> GroupsHolding(BookAccess& book, const std::vector<Entry
   return holding;
 }
 
-// The question edit asks: the change, and the groups the entry leaves.
-std::string EditQuestion(BookAccess& book, const Settings& settings,
-                         const std::vector<Entry>& entries, const Entry& entry,
-                         const BookEntry& now) {
-  // The library changes an entry by adding the new one and deleting the
-  // old: the old one's groups lose it, and no call can put it back in them.
-  std::string question = "change " + Described(settings, entry.name, entry.address, entry.comment) +
-                         " to " +
-                         Described(settings, DisplayName(now.name), now.address, now.comment);
-  std::vector<std::string> groups = GroupsHolding(book, entries, entry);
-  for (size_t i = 0; i < groups.size(); ++i) {
-    question +=
-        (i == 0 ? "; it leaves the group" + std::string(groups.size() > 1 ? "s " : " ") : ", ") +
-        ShownText(groups[i], Shown(settings));
-  }
-  if (!groups.empty()) question += " (groups cannot be changed)";
-  return question + "?";
-}
-
-// The new entry and the old one's deletion in one transaction: both
-// changes are saved, or neither.
-int ReplaceEntry(BookAccess& book, const Entry& entry, const BookEntry& now) {
+// The new entry in place of the old, in one transaction: the old one
+// deleted first (through the view that listed it, so that a full book has
+// room), the new one added and made a member of every group that held the
+// old one.  Every change is saved, or none.
+int ReplaceEntry(BookAccess& book, ViewHandle view, int target, const BookEntry& now,
+                 const std::vector<std::string>& groups) {
   Transaction changes(book.client());
   if (!changes.Begin()) return book.FailCall("the book cannot be changed");
+  if (OvelDeleteViewItem(view, target) != 1) {
+    return book.Fail("nothing was changed: the old entry could not be deleted: " + FailureCause());
+  }
   if (!OvelAddItem(book.client(), now.name.c_str(), now.address.c_str(), now.comment.c_str())) {
     return book.Fail("nothing was changed: " + FailureCause());
   }
-  // The old entry, found again by what it holds (the add moved indexes).
-  std::vector<Entry> listed;
-  ViewHandle again = book.Walk(true, &listed);
-  if (!again) return 1;
-  ViewCloser againCloser{again};
-  int old = -1;
-  for (const Entry& e : listed) {
-    if (!e.group && e.name == entry.name && e.address == entry.address &&
-        e.comment == entry.comment) {
-      old = e.index;
-      break;
+  if (!groups.empty()) {
+    // The new entry, found by what it holds (the add moved indexes).
+    std::vector<Entry> listed;
+    ViewHandle again = book.Walk(true, &listed);
+    if (!again) return 1;
+    ViewCloser againCloser{again};
+    int added = -1;
+    for (const Entry& e : listed) {
+      if (!e.group && e.name == DisplayName(now.name) && e.address == now.address &&
+          e.comment == now.comment) {
+        added = e.index;
+        break;
+      }
     }
-  }
-  if (old < 0 || OvelDeleteViewItem(again, old) != 1) {
-    std::string cause = old < 0 ? "it is gone" : FailureCause();
-    return book.Fail("nothing was changed: the old entry could not be deleted: " + cause);
+    for (const std::string& group : groups) {
+      if (added < 0 || OvelAddGroupMember(again, group.c_str(), added) != 1) {
+        std::string cause = added < 0 ? "it is not in the book" : FailureCause();
+        return book.Fail("nothing was changed: the entry could not stay in its groups: " + cause);
+      }
+    }
   }
   if (!changes.Commit()) {
     return book.FailCall("nothing was changed: the book could not be saved");
@@ -187,7 +179,7 @@ int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& cho
   if (target < 0) return 1;
   const Entry entry = entries[static_cast<size_t>(target)];
   if (entry.group)
-    return book.Fail("groups cannot be edited; the library makes plain entries only");
+    return book.Fail("groups cannot be edited; make a new one with group create and group add");
   if (!IsExpected(book, settings, entry, confirmation.expected)) return 1;
   std::optional<std::string> n =
       change.name ? StoredText(settings, book, *change.name) : StoredName(entry);
@@ -197,17 +189,20 @@ int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& cho
       change.comment ? StoredText(settings, book, *change.comment) : entry.comment;
   if (!n || !a || !c) return 1;
   OutputOptions shown = Shown(settings);
-  if (DisplayName(*n) == entry.name && *a == entry.address && *c == entry.comment) {
+  // The stored name compared, so that a change of its "%" joins alone (of
+  // where the surname begins) is a change.
+  if (*n == StoredName(entry) && *a == entry.address && *c == entry.comment) {
     std::cout << "unchanged " << ShownText(entry.name, shown) << "\n";
     return 0;
   }
   std::string why = AddRefusal(*n, *a, *c, entries.size() - 1, settings.encoding);
   if (!why.empty()) return book.Fail(why);
   BookEntry now{*n, *a, *c};
-  if (!Confirmed(EditQuestion(book, settings, entries, entry, now), confirmation.yes)) {
-    return book.Fail("not changed");
-  }
-  if (int failed = ReplaceEntry(book, entry, now)) return failed;
+  std::string question = "change " + Described(settings, entry.name, entry.address, entry.comment) +
+                         " to " + Described(settings, DisplayName(*n), *a, *c) + "?";
+  if (!Confirmed(question, confirmation.yes)) return book.Fail("not changed");
+  std::vector<std::string> groups = GroupsHolding(book, entries, entry);
+  if (int failed = ReplaceEntry(book, view, target, now, groups)) return failed;
   std::cout << "changed " << ShownText(entry.name, shown) << " to "
             << Described(settings, DisplayName(*n), *a) << "\n";
   return 0;

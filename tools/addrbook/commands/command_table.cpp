@@ -119,6 +119,42 @@ void DeclareImport(CLI::App* importer, Arguments& a) {
                      "Add rows whose name and address the book already holds");
 }
 
+// group and its own commands, each naming itself in `groupAction` when
+// the command line holds it.
+void DeclareGroup(CLI::App* group, Arguments& a) {
+  group->require_subcommand(1);
+  auto action = [&](const char* name, const char* help) {
+    CLI::App* command = group->add_subcommand(name, help);
+    command->callback([&a, name] { a.groupAction = name; });
+    return command;
+  };
+  CLI::App* create = action("create", "Add an empty group");
+  create->add_option("NAME", a.group, "Name of the group (\"%\" joins surname words)")->required();
+  create->add_option("--comment", a.comment, "Comment");
+  for (bool add : {true, false}) {
+    CLI::App* change = action(add ? "add" : "remove",
+                              add ? "Make entries members of a group, all or none, in one save"
+                                  : "Take entries out of a group (asks first), in one save");
+    change->add_option("GROUP", a.group, "Group name (any case)")->required();
+    change->add_option("MEMBER", a.indexes, "Indexes that list shows");
+    change->add_flag("--groups", a.groups, "MEMBER counts groups too, as list --groups shows");
+    change->add_option("--name", a.names, "Exact name, shown or stored (with %); repeatable")
+        ->allow_extra_args(false);
+    if (!add) change->add_flag("--yes", a.confirmation.yes, "Do not ask");
+  }
+  CLI::App* remove = action("delete", "Delete a group (asks first); its members stay");
+  remove->add_option("GROUP", a.group, "Group name (any case)")->required();
+  remove->add_flag("--yes", a.confirmation.yes, "Do not ask");
+  action("list", "List the groups with their numbers of members");
+}
+
+std::string GroupMisuse(const Arguments& a) {
+  bool changes = a.groupAction == "add" || a.groupAction == "remove";
+  return changes && a.indexes.empty() && a.names.empty()
+             ? "name the members by INDEX or by --name NAME"
+             : "";
+}
+
 int RunImport(BookAccess& book, const Settings& settings, const Arguments& a) {
   ImportSettings options = a.import;
   if (!a.inputEncoding.empty()) options.input = ParseEncoding(a.inputEncoding);
@@ -175,6 +211,8 @@ const std::vector<Command> kCommands = {
      [](BookAccess& b, const Settings& s, Run a) {
        return ExpandGroup(b, s, a.group, a.recursive, a.format);
      }},
+    {"group", "Make groups and change their members: create, add, remove, delete, list", false,
+     DeclareGroup, GroupMisuse, RunGroupCommand},
     {"export", "Write the whole book with groups and members", false, DeclareExport, ExportMisuse,
      [](BookAccess& b, const Settings& s, Run a) {
        return ExportBook(b, s, a.exportFormat, !a.noFormulaGuard, a.bom);

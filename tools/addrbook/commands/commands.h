@@ -54,7 +54,8 @@ struct Arguments {
   EntryChoice choice;              // show, edit
   EntryChange change;              // edit
   bool recursive = false;          // expand
-  std::string group;               // expand
+  std::string group;               // expand, group
+  std::string groupAction;         // group: create, add, remove, delete or list
   std::string exportFormat;        // export
   bool noFormulaGuard = false;     // export, import
   bool bom = false;                // export
@@ -104,6 +105,9 @@ int DeleteEntries(BookAccess& book, const Settings& settings, const std::vector<
                   const Confirmation& confirmation);
 int EditEntry(BookAccess& book, const Settings& settings, const EntryChoice& choice,
               const EntryChange& change, const Confirmation& confirmation);
+
+// group create, add, remove, delete and list, as groupAction names.
+int RunGroupCommand(BookAccess& book, const Settings& settings, const Arguments& arguments);
 
 // Export and import.
 // Each thing a format cannot carry is said on standard error, entry by

@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "commands/commands.h"
+#include "commands/group_import.h"
 #include "formats/entry_rules.h"
 #include "formats/import.h"
 #include "text/platform_text.h"
@@ -68,7 +69,10 @@ void DrawProgress(size_t done, size_t total) {
 struct Tally {
   std::vector<BookEntry> accepted;  // in book text, with their lines
   std::vector<int> lines;
-  size_t refused = 0, duplicates = 0, groups = 0;
+  size_t rows = 0, refused = 0, duplicates = 0;
+  // What each row gives the book as a member of a group: its new entry,
+  // or the entry the book holds already.
+  std::vector<std::optional<MemberRef>> entryOf;
 };
 
 // Sorts the rows of a file into those the book takes and those it does
@@ -82,30 +86,35 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
     if (!e.group) held.insert({e.name, e.address});
   }
   Tally tally;
+  tally.entryOf.resize(file.rows.size());
   const size_t total = file.rows.size();
+  bool fullSaid = false;
   for (size_t r = 0; r < total; ++r) {
     const ImportRow& row = file.rows[r];
+    if (row.group) continue;  // made by PlanGroups
+    ++tally.rows;
     size_t count = entries.size() + tally.accepted.size();
     std::string why;
-    std::optional<BookEntry> entry;
-    if (!row.group) entry = BookEntryOf(row, settings.encoding, count, &why);
-    if (row.group) {
-      ++tally.groups;
-      std::cerr << where << row.line << ": " << ShownUtf8(row.name, shown)
-                << " is a group; groups cannot be imported\n";
-    } else if (count >= kMaxEntries && row.refused.empty()) {
+    std::optional<BookEntry> entry = BookEntryOf(row, settings.encoding, count, &why);
+    if (count >= kMaxEntries && row.refused.empty()) {
       // The same refusal for every row left: said once.
-      tally.refused += total - r;
-      std::cerr << where << row.line << ": " << kBookFull << "; " << Counted(total - r, file.unit)
+      ++tally.refused;
+      if (fullSaid) continue;
+      fullSaid = true;
+      size_t left = static_cast<size_t>(std::count_if(file.rows.begin() + static_cast<long>(r),
+                                                      file.rows.end(),
+                                                      [](const ImportRow& x) { return !x.group; }));
+      std::cerr << where << row.line << ": " << kBookFull << "; " << Counted(left, file.unit)
                 << " from here on not added\n";
-      break;
     } else if (!why.empty()) {
       ++tally.refused;
       std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
     } else if (std::pair key{DisplayName(entry->name), entry->address};
                !options.allowDuplicates && held.count(key)) {
       ++tally.duplicates;
+      tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
     } else {
+      tally.entryOf[r] = MemberRef{false, key.first, key.second};
       // Shown only when said: most rows of a large file are added unsaid.
       if (!row.shortened.empty() || options.dryRun) {
         std::string name = ShownText(key.first, shown);
@@ -145,6 +154,32 @@ bool AddAll(BookAccess& book, const Tally& tally, bool progress) {
   }
   if (progress) std::cerr << "\n";
   return true;
+}
+
+// What an import did (or would do), on standard output; its exit status.
+int Summary(const Tally& tally, const GroupTally& groups, const char* unit,
+            const Settings& settings, bool dryRun) {
+  OutputOptions shown = Shown(settings);
+  for (const GroupPlan& plan : dryRun ? groups.plans : std::vector<GroupPlan>()) {
+    if (plan.refused) continue;
+    std::string name = ShownText(plan.name, shown),
+                members = Counted(plan.members.size(), "member");
+    std::cout << (plan.exists ? "would add " + members + " to the group " + name
+                              : "would add the group " + name + " with " + members)
+              << "\n";
+  }
+  std::cout << (dryRun ? "would import " : "imported ") << tally.accepted.size() << " of "
+            << Counted(tally.rows, unit);
+  if (groups.total) {
+    std::cout << " and " << groups.accepted << " of " << Counted(groups.total, "group");
+  }
+  if (tally.duplicates) std::cout << "; " << tally.duplicates << " already in the book, skipped";
+  size_t refused = tally.refused + groups.refused;
+  if (refused) std::cout << "; " << refused << " refused (said above)";
+  if (groups.missing)
+    std::cout << "; " << Counted(groups.missing, "member") << " left out (said above)";
+  std::cout << "\n";
+  return refused || groups.missing ? 1 : 0;
 }
 
 // The file's bytes; false (with `why`) when it cannot be read.
@@ -238,18 +273,17 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   if (!view) return book.Fail("nothing was imported");
   OvelFreeView(view);
   Tally tally = Sorted(file, entries, settings, options, where);
+  GroupTally groups = PlanGroups(settings, file.rows, tally.entryOf, book, entries,
+                                 entries.size() + tally.accepted.size(), where);
   bool progress = IsTerminal(stderr) && file.rows.size() >= 1000 && !options.dryRun;
-  if (!options.dryRun && !AddAll(book, tally, progress)) return 1;
+  if (!options.dryRun &&
+      (!AddAll(book, tally, progress) || !AddGroups(book, groups.plans, settings.encoding))) {
+    return 1;
+  }
   if (!changes.Commit()) {
     return book.FailCall("nothing was imported: the book could not be saved");
   }
-  std::cout << (options.dryRun ? "would import " : "imported ") << tally.accepted.size() << " of "
-            << Counted(file.rows.size(), file.unit);
-  if (tally.duplicates) std::cout << "; " << tally.duplicates << " already in the book, skipped";
-  if (tally.groups) std::cout << "; " << Counted(tally.groups, "group") << " left out";
-  if (tally.refused) std::cout << "; " << tally.refused << " refused (said above)";
-  std::cout << "\n";
-  return tally.refused ? 1 : 0;
+  return Summary(tally, groups, file.unit, settings, options.dryRun);
 }
 
 }  // namespace addrbook

@@ -10,6 +10,7 @@
 #include "formats/format.h"
 #include "formats/format_support.h"
 #include "formats/header_names.h"
+#include "formats/import_groups.h"
 
 namespace addrbook {
 namespace {
@@ -211,6 +212,7 @@ ReadResult ReadCsv(const std::string& text, const ReadOptions& options) {
   for (size_t r = layout.headerless ? 0 : 1; r < records.size(); ++r) {
     result.rows.push_back(RowOf(records[r], layout, options));
   }
+  TakeCsvGroupColumns(records, layout.headerless ? 0 : 1, &result.rows);
   return result;
 }
 

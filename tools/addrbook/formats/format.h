@@ -22,9 +22,17 @@ struct ImportRow {
   std::string name;  // stored form: "%" joins the words of a family name
   std::string address;
   std::string comment;
-  bool group = false;     // a group, which the library cannot make
+  bool group = false;     // a group: its name and comment, and `members`
   std::string refused;    // why it gives no entry; "" when it does
   std::string shortened;  // what was left out of the name to fit the book
+  // Groups: the key by which the file's groups name this row (a vCard UID,
+  // an LDIF DN, a mutt alias, the index of this tool's CSV and JSON), ""
+  // when none; a group's members by their keys, in the file's order; the
+  // names of the groups a row of Google's, Outlook's or Thunderbird's CSV
+  // puts it in (labels, categories).
+  std::string key;
+  std::vector<std::string> members;
+  std::vector<std::string> labels;
 };
 
 struct ReadOptions {

@@ -1,5 +1,7 @@
 #include "formats/import.h"
 
+#include "formats/import_groups.h"
+
 namespace addrbook {
 namespace {
 
@@ -49,6 +51,7 @@ bool ReadImport(std::string bytes, const ReadOptions& options, ImportText* resul
   ReadResult read = format.read(text, options);
   result->unit = format.unit;
   result->rows = std::move(read.rows);
+  AddLabelGroups(&result->rows);
   *error = read.error;
   return read.error.empty();
 }

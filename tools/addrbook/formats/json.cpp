@@ -107,6 +107,20 @@ const nlohmann::json* EntryList(const std::string& text, nlohmann::json* documen
   return list;
 }
 
+// An entry's index (its key) and a group's members, as the export writes
+// them.
+void TakeGroupFields(const nlohmann::json& item, ImportRow* row) {
+  auto key = [](const nlohmann::json& value) {
+    return value.is_number_integer() ? std::to_string(value.get<long long>())
+           : value.is_string()       ? value.get<std::string>()
+                                     : std::string();
+  };
+  if (auto index = item.find("index"); index != item.end()) row->key = key(*index);
+  auto members = item.find("members");
+  if (!row->group || members == item.end() || !members->is_array()) return;
+  for (const nlohmann::json& member : *members) row->members.push_back(key(member));
+}
+
 ImportRow RowOf(const nlohmann::json& item, int line) {
   ImportRow row;
   row.line = line;
@@ -125,6 +139,7 @@ ImportRow RowOf(const nlohmann::json& item, int line) {
   if (row.group) row.name = *name;
   row.address = *address;
   row.comment = *comment;
+  TakeGroupFields(item, &row);
   return row;
 }
 

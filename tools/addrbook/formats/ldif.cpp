@@ -9,6 +9,7 @@
 
 #include "formats/format.h"
 #include "formats/format_support.h"
+#include "formats/import_groups.h"
 
 namespace addrbook {
 namespace {
@@ -136,6 +137,12 @@ void FinishRecord(const std::vector<Attribute>& record, std::vector<ImportRow>* 
     SetName(parts, &row);
   }
   row.comment = value({"description"});
+  row.key = DnKey(record.front().value);
+  for (const Attribute& a : record) {
+    if (row.group && (a.name == "member" || a.name == "uniquemember")) {
+      row.members.push_back(DnKey(a.value));
+    }
+  }
   rows->push_back(row);
 }
 

@@ -5,12 +5,13 @@
 // with a mail address as a mailbox, each group an alias of its members'
 // keys; the comment escaped on one line.
 #include <algorithm>
-#include <optional>
+#include <map>
 #include <set>
 
 #include "formats/format.h"
 #include "formats/format_support.h"
 #include "formats/mutt_text.h"
+#include "ovel.h"
 
 namespace addrbook {
 namespace {
@@ -26,10 +27,9 @@ bool IsMuttAliasText(const std::string& text) {
 
 // The row of one alias line: alias [-group NAME]... KEY ADDRESS[,
 // ADDRESS]... [# comment], the addresses as they are written, spaces and
-// all.  `key` is set when the alias is of one address; `bare` when that
-// address is written alone (perhaps another alias's key).
-ImportRow AliasRow(const std::string& line, int number, bool own, std::optional<std::string>* key,
-                   bool* bare) {
+// all, its key in the row; `bare` when an alias of one address has it
+// written alone (perhaps another alias's key).
+ImportRow AliasRow(const std::string& line, int number, bool own, bool* bare) {
   ImportRow row;
   row.line = number;
   size_t next = 0;
@@ -61,9 +61,13 @@ ImportRow AliasRow(const std::string& line, int number, bool own, std::optional<
   for (const std::string& part : SplitOutside(rest, ',')) {
     if (!Trimmed(part).empty()) addresses.push_back(part);
   }
+  row.key = alias;
   if (addresses.size() > 1) {
     row.group = true;
     row.name = alias;
+    for (const std::string& address : addresses) {
+      if (!Trimmed(address).empty()) row.members.push_back(Trimmed(address));
+    }
     return row;
   }
   PhraseText name;
@@ -83,8 +87,43 @@ ImportRow AliasRow(const std::string& line, int number, bool own, std::optional<
     parts.formatted = text;
   }
   SetName(parts, &row);
-  *key = alias;
   return row;
+}
+
+// The members of alias lists that are addresses, not aliases: each the
+// alias of that address when the file has one, else an entry of its own
+// (added once, after the aliases).
+void AddressMembers(const std::set<std::string>& keys, std::vector<ImportRow>* rows) {
+  std::map<std::string, std::string> keyOfAddress;
+  for (const ImportRow& row : *rows) {
+    if (!row.group && !row.key.empty()) keyOfAddress.emplace(Lower(row.address), row.key);
+  }
+  std::vector<ImportRow> added;
+  for (ImportRow& group : *rows) {
+    for (std::string& member : group.members) {
+      if (keys.count(member)) continue;
+      ImportRow row;
+      PhraseText phrase;
+      bool bare = false;
+      ReadMailbox(member, &phrase, &row.address, &bare);
+      std::string name = phrase.text;
+      auto [at, isNew] = keyOfAddress.emplace(Lower(row.address), "<" + row.address + ">");
+      member = at->second;
+      if (!isNew) continue;
+      // A bare address is named by itself, or by its local part when it
+      // is longer than a name may be.
+      if (name.empty())
+        name = row.address.size() <= OVEL_MAX_NAME ? row.address
+                                                   : row.address.substr(0, row.address.find('@'));
+      NameParts parts;
+      parts.formatted = name;
+      SetName(parts, &row);
+      row.line = group.line;
+      row.key = member;
+      added.push_back(row);
+    }
+  }
+  rows->insert(rows->end(), added.begin(), added.end());
 }
 
 ReadResult ReadMutt(const std::string& text, const ReadOptions&) {
@@ -97,17 +136,20 @@ ReadResult ReadMutt(const std::string& text, const ReadOptions&) {
     ++number;
     std::string trimmed = Trimmed(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
-    std::optional<std::string> key;
     bool alone = false;
-    result.rows.push_back(AliasRow(own ? line : trimmed, number, own, &key, &alone));
+    result.rows.push_back(AliasRow(own ? line : trimmed, number, own, &alone));
     bare.push_back(alone);
-    if (key) keys.insert(*key);
+    if (!result.rows.back().key.empty()) keys.insert(result.rows.back().key);
   }
   // An alias of one other alias, written alone, is a group of one.
   for (size_t i = 0; i < result.rows.size(); ++i) {
     ImportRow& row = result.rows[i];
-    if (!row.group && row.refused.empty() && bare[i] && keys.count(row.address)) row.group = true;
+    if (!row.group && row.refused.empty() && bare[i] && keys.count(row.address)) {
+      row.group = true;
+      row.members = {row.address};
+    }
   }
+  AddressMembers(keys, &result.rows);
   return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include "formats/format.h"
 #include "formats/format_support.h"
+#include "formats/import_groups.h"
 #include "formats/vcard_lines.h"
 
 namespace addrbook {
@@ -87,6 +88,10 @@ void Take(const Property& p, CardState* card) {
   } else if ((p.name == "KIND" && Lower(p.value) == "org") ||
              (p.name == "X-ABSHOWAS" && Lower(p.value) == "company")) {
     card->name.organisationFirst = true;
+  } else if (p.name == "UID") {
+    card->row.key = UidKey(Text(p.value));
+  } else if (p.name == "MEMBER" || p.name == "X-ADDRESSBOOKSERVER-MEMBER") {
+    card->row.members.push_back(UidKey(Text(p.value)));
   }
 }
 
