@@ -12,8 +12,4 @@ namespace addrbook {
 // off.
 std::string FoldCase(const std::string& utf8);
 
-// A letter of Latin-1 or Latin Extended-A without its accent, as ASCII
-// ("é" as "e", "ß" as "ss", "Ł" as "L"); "" for any other character.
-std::string Unaccented(char32_t code);
-
 }  // namespace addrbook

@@ -1,8 +1,8 @@
 #include "formats/mutt_text.h"
 
-#include "formats/case_folding.h"
 #include "formats/format_support.h"
 #include "text/encoding.h"
+#include "text/folding.h"
 
 namespace addrbook {
 
@@ -147,19 +147,14 @@ std::string MailboxText(const std::string& family, const std::string* given,
 }
 
 std::string AliasKey(const std::string& utf8Name, std::set<std::string>* used) {
+  // The name as a search folds it (lower case, no accents, no apostrophes);
+  // what is not a letter, digit, "." or "_" of ASCII joins words with "-".
   std::string key;
-  for (size_t i = 0; i < utf8Name.size();) {
-    char32_t code;
-    NextCharacter(utf8Name, &i, &code);
-    std::string letters = code < 0x80 ? std::string(1, static_cast<char>(code)) : Unaccented(code);
-    if (letters.empty()) letters = " ";
-    for (char c : letters) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_') {
-        key += c;
-      } else if (!key.empty() && key.back() != '-') {
-        key += '-';
-      }
+  for (char c : Folded(utf8Name)) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_') {
+      key += c;
+    } else if (!key.empty() && key.back() != '-') {
+      key += '-';
     }
   }
   while (!key.empty() && key.back() == '-') key.pop_back();

@@ -9,6 +9,11 @@
 
 namespace addrbook {
 
+// A letter in lower case: ASCII, Latin-1, Latin Extended-A, Greek (with
+// and without tonos) and Cyrillic, by simple case folding; any other
+// character as it is.
+char32_t LowerLetter(char32_t code);
+
 // UTF-8 text folded: letters in lower case (Latin, Greek, Cyrillic), the
 // accented Latin letters as their base letters ("Müller" as "muller", "Æ"
 // as "ae", "ß" as "ss"), combining marks and apostrophes left out (so
