@@ -7,7 +7,7 @@ sudo=""
 packages="cmake g++ make libgtest-dev googletest clang clang-format libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 python3
   libcli11-dev nlohmann-json3-dev libbenchmark-dev libsqlite3-dev pkg-config lld llvm locales python3-vobject python3-ldap help2man
-  lintian dpkg-dev fakeroot unzip abook"
+  lintian dpkg-dev fakeroot unzip abook mutt"
 missing=""
 for package in $packages; do
   dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"
