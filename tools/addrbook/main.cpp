@@ -71,6 +71,7 @@ std::unique_ptr<BookAccess> OpenBook(Settings* settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepFreedMemory();
   // The arguments as UTF-8 on Windows (from the wide command line), and
   // the console written in UTF-16; elsewhere argv in the locale's encoding.
   std::vector<std::string> arguments = CommandLine(argc, argv);

@@ -1,5 +1,6 @@
 #include "commands/group_import.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 
@@ -174,6 +175,7 @@ class Planner {
 GroupTally PlanGroups(const Settings& settings, const std::vector<ImportRow>& rows,
                       const std::vector<std::optional<MemberRef>>& entryOf, BookAccess& book,
                       const std::vector<Entry>& entries, size_t count, const std::string& where) {
+  if (std::none_of(rows.begin(), rows.end(), [](const ImportRow& r) { return r.group; })) return {};
   Planner planner(settings, rows, entryOf, where);
   // Every group first, so that a group may hold one that the file gives
   // after it.
@@ -192,6 +194,11 @@ bool AddGroups(BookAccess& book, const std::vector<GroupPlan>& plans, Encoding e
       return false;
     }
   }
+  // The members are found in a listing of the book: not listed when no
+  // group gains one (most imports hold no groups).
+  if (std::all_of(plans.begin(), plans.end(),
+                  [](const GroupPlan& p) { return p.refused || p.members.empty(); }))
+    return true;
   std::vector<Entry> listed;
   ViewHandle view = book.Walk(true, &listed);
   if (!view) return false;

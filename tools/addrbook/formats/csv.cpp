@@ -188,31 +188,40 @@ ImportRow RowOf(const CsvRecord& record, const Layout& layout, const ReadOptions
     parts.suffix = field(Field::kSuffix);
     parts.formatted = field(Field::kName);
     parts.organisation = field(Field::kOrganisation);
-    SetName(parts, &row);
+    SetName(std::move(parts), &row);
   }
   return row;
 }
 
 ReadResult ReadCsv(const std::string& text, const ReadOptions& options) {
   ReadResult result;
-  std::vector<CsvRecord> records;
   // Excel's "sep=;" first line names the separator.
   bool sepLine = FoldCase(text.substr(0, 4)) == "sep=" && text.size() > 4 && text[4] != '\n' &&
                  text[4] != '\r';
-  char separator = sepLine ? text[4] : DetectSeparator(text);
-  if (!ParseCsv(text, &records, &result.error, separator)) return result;
-  if (sepLine && !records.empty() && records[0].line == 1) records.erase(records.begin());
-  if (records.empty()) {
+  CsvReader reader(text, sepLine ? text[4] : DetectSeparator(text));
+  CsvRecord record;
+  bool first = reader.Next(&record, &result.error);
+  if (first && sepLine && record.line == 1) first = reader.Next(&record, &result.error);
+  if (!result.error.empty()) return result;
+  if (!first) {
     result.error = "no header line (name,address,comment)";
     return result;
   }
   Layout layout;
-  if (!FindLayout(records[0].fields, options, &layout, &result.error)) return result;
-  result.rows.reserve(records.size());
-  for (size_t r = layout.headerless ? 0 : 1; r < records.size(); ++r) {
-    result.rows.push_back(RowOf(records[r], layout, options));
+  if (!FindLayout(record.fields, options, &layout, &result.error)) return result;
+  CsvGroupColumns groups;
+  if (layout.headerless) {
+    result.rows.push_back(RowOf(record, layout, options));
+  } else {
+    groups = FindCsvGroupColumns(record.fields);
   }
-  TakeCsvGroupColumns(records, layout.headerless ? 0 : 1, &result.rows);
+  // A row a line, mostly: room made once, so that rows are not moved.
+  result.rows.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  while (reader.Next(&record, &result.error)) {
+    result.rows.push_back(RowOf(record, layout, options));
+    TakeCsvGroupCells(groups, record.fields, &result.rows.back());
+  }
+  if (!result.error.empty()) result.rows.clear();
   return result;
 }
 

@@ -1,5 +1,7 @@
 #include "formats/csv_fields.h"
 
+#include <algorithm>
+
 namespace addrbook {
 
 namespace {
@@ -60,56 +62,73 @@ char DetectSeparator(const std::string& text) {
   return ',';
 }
 
-bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error,
-              char separator) {
-  int line = 1;
-  size_t i = 0;
-  while (i < text.size()) {
-    CsvRecord record{line, {}};
+bool CsvReader::ReadField(std::string* field, std::string* error) {
+  field->clear();
+  auto ends = [&](size_t i) {
+    return i >= text_.size() || text_[i] == separator_ || text_[i] == '\n' || text_[i] == '\r';
+  };
+  if (at_ >= text_.size() || text_[at_] != '"') {
+    size_t start = at_;
+    while (!ends(at_)) ++at_;
+    field->assign(text_, start, at_ - start);
+    return true;
+  }
+  int opened = line_;
+  for (++at_;;) {
+    size_t quote = text_.find('"', at_);
+    if (quote == std::string::npos) {
+      *error = "line " + std::to_string(opened) + ": a quoted field is never closed";
+      return false;
+    }
+    line_ += static_cast<int>(std::count(text_.begin() + static_cast<long>(at_),
+                                         text_.begin() + static_cast<long>(quote), '\n'));
+    field->append(text_, at_, quote - at_);
+    at_ = quote + 1;
+    if (at_ < text_.size() && text_[at_] == '"') {  // "" is a quote
+      *field += '"';
+      ++at_;
+      continue;
+    }
+    break;
+  }
+  if (!ends(at_)) {
+    *error = "line " + std::to_string(line_) + ": text after a closing quote";
+    return false;
+  }
+  return true;
+}
+
+bool CsvReader::Next(CsvRecord* record, std::string* error) {
+  while (at_ < text_.size()) {
+    record->line = line_;
+    size_t count = 0;
     for (;;) {
-      std::string field;
-      if (i < text.size() && text[i] == '"') {
-        int opened = line;
-        for (++i;; ++i) {
-          if (i >= text.size()) {
-            *error = "line " + std::to_string(opened) + ": a quoted field is never closed";
-            return false;
-          }
-          if (text[i] == '"') {
-            if (i + 1 < text.size() && text[i + 1] == '"') {
-              field += '"';
-              ++i;
-              continue;
-            }
-            ++i;
-            break;
-          }
-          if (text[i] == '\n') ++line;
-          field += text[i];
-        }
-        if (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
-          *error = "line " + std::to_string(line) + ": text after a closing quote";
-          return false;
-        }
-      } else {
-        while (i < text.size() && text[i] != separator && text[i] != '\n' && text[i] != '\r') {
-          field += text[i++];
-        }
-      }
-      record.fields.push_back(field);
-      if (i < text.size() && text[i] == separator) {
-        ++i;
+      if (record->fields.size() <= count) record->fields.emplace_back();
+      if (!ReadField(&record->fields[count++], error)) return false;
+      if (at_ < text_.size() && text_[at_] == separator_) {
+        ++at_;
         continue;
       }
       break;
     }
-    if (i < text.size() && text[i] == '\r') ++i;
-    if (i < text.size() && text[i] == '\n') ++i;
-    ++line;
-    bool blank = record.fields.size() == 1 && record.fields[0].empty();
-    if (!blank) records->push_back(record);
+    record->fields.resize(count);
+    if (at_ < text_.size() && text_[at_] == '\r') ++at_;
+    if (at_ < text_.size() && text_[at_] == '\n') ++at_;
+    ++line_;
+    if (count > 1 || !record->fields[0].empty()) return true;
   }
-  return true;
+  return false;
+}
+
+bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error,
+              char separator) {
+  CsvReader reader(text, separator);
+  CsvRecord record;
+  std::string why;
+  while (reader.Next(&record, &why)) records->push_back(record);
+  if (why.empty()) return true;
+  *error = why;
+  return false;
 }
 
 }  // namespace addrbook

@@ -27,9 +27,28 @@ struct CsvRecord {
   std::vector<std::string> fields;
 };
 
-// Parses a whole file: quoted fields may hold commas, quotes ("") and line
-// breaks; lines end in LF or CRLF.  False (with `error`) on a quote that is
-// never closed or text after a closing quote.
+// Reads the records of CSV text one at a time, so that a large file's
+// fields are never all in memory: quoted fields may hold commas, quotes
+// ("") and line breaks; lines end in LF or CRLF; blank lines are no
+// records.
+class CsvReader {
+ public:
+  CsvReader(const std::string& text, char separator) : text_(text), separator_(separator) {}
+  // The next record into `record`, whose strings are filled again rather
+  // than made anew; false at the end of the text, or (with `error`) on a
+  // quote that is never closed or text after a closing quote.
+  bool Next(CsvRecord* record, std::string* error);
+
+ private:
+  bool ReadField(std::string* field, std::string* error);
+
+  const std::string& text_;
+  char separator_;
+  size_t at_ = 0;
+  int line_ = 1;
+};
+
+// Parses a whole file, as CsvReader reads it.
 bool ParseCsv(const std::string& text, std::vector<CsvRecord>* records, std::string* error,
               char separator = ',');
 

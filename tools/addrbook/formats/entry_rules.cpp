@@ -6,13 +6,13 @@ const std::string kBookFull = "the book is full (" + std::to_string(OVEL_MAX_ENT
 
 std::string AddRefusal(const std::string& name, const std::string& address,
                        const std::string& comment, size_t entries, Encoding encoding) {
-  std::string unit = encoding == Encoding::kUtf8 ? " bytes (of UTF-8)" : " characters";
   if (name.empty()) return "the name is empty";
   if (address.empty()) return "the address is empty";
   for (const std::string* field : {&name, &address, &comment}) {
     if (field->find('\0') != std::string::npos) return "a field holds a NUL character";
   }
   auto longer = [&](const char* field, size_t limit) {
+    const char* unit = encoding == Encoding::kUtf8 ? " bytes (of UTF-8)" : " characters";
     return "the " + std::string(field) + " is longer than " + std::to_string(limit) + unit;
   };
   if (name.size() > kMaxName) return longer("name", kMaxName);
@@ -33,7 +33,7 @@ std::optional<BookEntry> BookEntryOf(const ImportRow& row, Encoding encoding, si
   if (!comment) return std::nullopt;
   *why = AddRefusal(*name, *address, *comment, entries, encoding);
   if (!why->empty()) return std::nullopt;
-  return BookEntry{*name, *address, *comment};
+  return BookEntry{std::move(*name), std::move(*address), std::move(*comment)};
 }
 
 }  // namespace addrbook

@@ -141,6 +141,12 @@ bool WrittenWhole(const std::string& formatted, const std::string& given,
          formatted.find(family) != std::string::npos && formatted.find(given) != std::string::npos;
 }
 
+void TrimInPlace(std::string* text) {
+  size_t end = text->find_last_not_of(" \t");
+  text->erase(end == std::string::npos ? 0 : end + 1);
+  text->erase(0, text->find_first_not_of(" \t"));
+}
+
 // True, with the row refused, when a part holds "%".
 bool RefusedForPercent(std::initializer_list<const std::string*> parts, ImportRow* row) {
   for (const std::string* part : parts) {
@@ -161,12 +167,14 @@ std::string Joined(std::string words) {
   return words;
 }
 
-void SetName(const NameParts& parts, ImportRow* row) {
-  auto clean = [&](const std::string& part) { return parts.exact ? part : Trimmed(part); };
-  std::string prefix = clean(parts.prefix), given = clean(parts.given),
-              middle = clean(parts.middle), family = clean(parts.family),
-              suffix = clean(parts.suffix), formatted = clean(parts.formatted),
-              organisation = Trimmed(parts.organisation);
+void SetName(NameParts parts, ImportRow* row) {
+  for (std::string* part : {&parts.prefix, &parts.given, &parts.middle, &parts.family,
+                            &parts.suffix, &parts.formatted, &parts.organisation}) {
+    if (!parts.exact || part == &parts.organisation) TrimInPlace(part);
+  }
+  const std::string &prefix = parts.prefix, &given = parts.given, &middle = parts.middle,
+                    &family = parts.family, &suffix = parts.suffix, &formatted = parts.formatted,
+                    &organisation = parts.organisation;
   bool person = !given.empty() || !middle.empty() || !family.empty();
   if (!organisation.empty() &&
       (parts.organisationFirst || (!person && (formatted.empty() || formatted == organisation)))) {
@@ -182,12 +190,13 @@ void SetName(const NameParts& parts, ImportRow* row) {
     row->name = formatted;
     return;
   }
-  std::string tail = Words({family, suffix});
+  std::string tail = family.empty() || suffix.empty() ? family + suffix : family + ' ' + suffix;
   // The formatted name, as its writer spelt it, when it ends with the
   // family name (and suffix): its spacing and order kept exactly.
-  bool endsWithTail = formatted == tail || (formatted.size() > tail.size() &&
-                                            formatted.compare(formatted.size() - tail.size() - 1,
-                                                              tail.size() + 1, " " + tail) == 0);
+  size_t head = formatted.size() - tail.size();  // where the tail would begin
+  bool endsWithTail =
+      formatted == tail || (formatted.size() > tail.size() && formatted[head - 1] == ' ' &&
+                            formatted.compare(head, tail.size(), tail) == 0);
   if (!formatted.empty() && (tail.empty() || endsWithTail) &&
       Utf8Length(formatted) <= kNameCharacters) {
     row->name = formatted.substr(0, formatted.size() - tail.size()) + Joined(tail);

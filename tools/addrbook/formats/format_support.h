@@ -66,7 +66,7 @@ struct NameParts {
 // the middle name, then the prefix and suffix, left out (and told in
 // `shortened`) when the whole does not fit the book's OVEL_MAX_NAME characters.  A
 // "%" in any part refuses the row: the book would take it for a join.
-void SetName(const NameParts& parts, ImportRow* row);
+void SetName(NameParts parts, ImportRow* row);
 
 // Sets the row's stored name from a name as shown and its surname (the
 // spaces within the surname become "%"); without a name, named by its

@@ -93,27 +93,28 @@ std::string DnKey(const std::string& dn) {
   return Trimmed(key);
 }
 
-void TakeCsvGroupColumns(const std::vector<CsvRecord>& records, size_t first,
-                         std::vector<ImportRow>* rows) {
-  if (records.empty() || first == 0) return;
-  const std::vector<std::string>& header = records[0].fields;
-  int index = ColumnNamed(header, {"index"}), members = ColumnNamed(header, {"members"});
-  int google = ColumnNamed(header, {"labels", "group membership"});
-  int categories = ColumnNamed(header, {"categories", "kategorien", "catégories", "categorías",
-                                        "categorie", "categorieën", "categorias"});
-  for (size_t r = 0; r < rows->size() && first + r < records.size(); ++r) {
-    const std::vector<std::string>& fields = records[first + r].fields;
-    auto cell = [&](int column) {
-      return column >= 0 && static_cast<size_t>(column) < fields.size()
-                 ? fields[static_cast<size_t>(column)]
-                 : std::string();
-    };
-    ImportRow& row = (*rows)[r];
-    if (index >= 0) row.key = Trimmed(cell(index));
-    if (row.group && members >= 0) row.members = Split(cell(members), {" "});
-    if (google >= 0) row.labels = GoogleLabels(cell(google));
-    if (categories >= 0) row.labels = Split(cell(categories), {";", ","});
-  }
+CsvGroupColumns FindCsvGroupColumns(const std::vector<std::string>& header) {
+  CsvGroupColumns columns;
+  columns.index = ColumnNamed(header, {"index"});
+  columns.members = ColumnNamed(header, {"members"});
+  columns.google = ColumnNamed(header, {"labels", "group membership"});
+  columns.categories = ColumnNamed(header, {"categories", "kategorien", "catégories", "categorías",
+                                            "categorie", "categorieën", "categorias"});
+  return columns;
+}
+
+void TakeCsvGroupCells(const CsvGroupColumns& columns, const std::vector<std::string>& fields,
+                       ImportRow* row) {
+  static const std::string kNone;
+  auto cell = [&](int column) -> const std::string& {
+    return column >= 0 && static_cast<size_t>(column) < fields.size()
+               ? fields[static_cast<size_t>(column)]
+               : kNone;
+  };
+  if (columns.index >= 0) row->key = Trimmed(cell(columns.index));
+  if (row->group && columns.members >= 0) row->members = Split(cell(columns.members), {" "});
+  if (columns.google >= 0) row->labels = GoogleLabels(cell(columns.google));
+  if (columns.categories >= 0) row->labels = Split(cell(columns.categories), {";", ","});
 }
 
 void AddLabelGroups(std::vector<ImportRow>* rows) {

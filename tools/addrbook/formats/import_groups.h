@@ -20,12 +20,17 @@ std::string UidKey(const std::string& uri);
 // the blanks around "=", "," and "+".
 std::string DnKey(const std::string& dn);
 
-// The group columns of a CSV file, whose first record is `header`: this
-// tool's "index" and "members" (keys and members of its rows), else
-// Google's "Labels" or "Group Membership" and the "Categories" of Outlook
-// and Thunderbird (labels).  records[first + i] gave rows[i].
-void TakeCsvGroupColumns(const std::vector<CsvRecord>& records, size_t first,
-                         std::vector<ImportRow>* rows);
+// The group columns of a CSV file with a header: this tool's "index" and
+// "members" (keys and members of its rows), else Google's "Labels" or
+// "Group Membership" and the "Categories" of Outlook and Thunderbird
+// (labels); -1 for each that is not there.
+struct CsvGroupColumns {
+  int index = -1, members = -1, google = -1, categories = -1;
+};
+CsvGroupColumns FindCsvGroupColumns(const std::vector<std::string>& header);
+// What the group columns of a record's fields give its row.
+void TakeCsvGroupCells(const CsvGroupColumns& columns, const std::vector<std::string>& fields,
+                       ImportRow* row);
 
 // Adds a group row for each label the rows carry, in the order first met,
 // its members the rows that carry it (each row given a key when it has

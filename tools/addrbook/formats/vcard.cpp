@@ -30,8 +30,11 @@ ImportRow Finished(CardState& card) {
                 : !card.phone.empty() ? clean(card.phone)
                                       : card.postal;
   card.name.exact = card.own;
-  if (!row.group) SetName(card.name, &row);
-  if (row.group) row.name = Trimmed(card.name.formatted);
+  if (row.group) {
+    row.name = Trimmed(card.name.formatted);
+  } else {
+    SetName(std::move(card.name), &row);
+  }
   return std::move(row);  // the card is done with
 }
 
@@ -43,6 +46,8 @@ int PhoneRank(const std::string& params) {
   if (has("FAX") || has("PAGER")) kind = 4;
   return Preference(params) * 5 + kind;
 }
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 // What one property of a card gives.
 void Take(const Property& p, CardState* card) {
@@ -57,17 +62,19 @@ void Take(const Property& p, CardState* card) {
     card->name.prefix = parts[3];
     card->name.suffix = parts[4];
   } else if (p.name == "ORG" && card->name.organisation.empty()) {
-    card->name.organisation = Components(p.value)[0];
-  } else if (p.name == "EMAIL" && Preference(p.params) < card->emailRank &&
-             !Trimmed(p.value).empty()) {
+    card->name.organisation = Text(p.value, ';');
+  } else if (p.name == "EMAIL") {
+    int rank = Preference(p.params);
+    if (rank >= card->emailRank || IsBlank(p.value)) return;
     card->email = Text(p.value);  // the first of the most preferred
-    card->emailRank = Preference(p.params);
-  } else if (p.name == "TEL" && PhoneRank(p.params) < card->phoneRank &&
-             !Trimmed(p.value).empty()) {
+    card->emailRank = rank;
+  } else if (p.name == "TEL") {
+    int rank = PhoneRank(p.params);
+    if (rank >= card->phoneRank || IsBlank(p.value)) return;
     card->phone = Text(p.value);
-    card->phoneRank = PhoneRank(p.params);
-    if (Trimmed(card->phone).compare(0, 4, "tel:") == 0)
-      card->phone = Trimmed(card->phone).substr(4);
+    card->phoneRank = rank;
+    if (std::string trimmed = Trimmed(card->phone); trimmed.compare(0, 4, "tel:") == 0)
+      card->phone = trimmed.substr(4);
   } else if (p.name == "ADR" && card->postal.empty()) {
     std::vector<std::string> parts = Components(p.value);
     // This tool's cards: the street, exactly (blanks alone too).

@@ -69,11 +69,12 @@ std::string VcardText(const Card& card) {
 
 namespace {
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
+// `text` in upper case (ASCII letters), into `out`, whose room is reused.
+void AssignUpper(std::string_view text, std::string* out) {
+  out->assign(text);
+  for (char& c : *out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  return text;
 }
 
 // Decodes quoted-printable text: "=XX" is the byte XX; an "=" it cannot
@@ -149,7 +150,7 @@ void ForEachProperty(const std::string& input, const std::function<void(const Pr
   bool started = false;
   auto handOn = [&] {
     if (!started) return;
-    pending.value = Decoded(pending.params, std::move(pending.value));
+    if (!pending.params.empty()) pending.value = Decoded(pending.params, std::move(pending.value));
     take(pending);
   };
   while (at < text.size()) {
@@ -164,8 +165,8 @@ void ForEachProperty(const std::string& input, const std::function<void(const Pr
     handOn();
     std::string_view name = content.substr(0, nameEnd);
     if (size_t dot = name.find('.'); dot != std::string::npos) name.remove_prefix(dot + 1);
-    pending.name = Upper(std::string(name));
-    pending.params = Upper(std::string(content.substr(nameEnd, colon - nameEnd)));
+    AssignUpper(name, &pending.name);
+    AssignUpper(content.substr(nameEnd, colon - nameEnd), &pending.params);
     pending.value.assign(content.substr(colon + 1));
     pending.line = line;
     if (pending.params.find("QUOTED-PRINTABLE") != std::string::npos) {
@@ -179,29 +180,55 @@ void ForEachProperty(const std::string& input, const std::function<void(const Pr
   handOn();
 }
 
-std::vector<std::string> Components(const std::string& value, char separator) {
-  std::vector<std::string> parts(1);
-  for (size_t i = 0; i < value.size(); ++i) {
-    char c = value[i];
-    if (c == '\\' && i + 1 < value.size()) {
-      char next = value[++i];
-      int high = i + 2 < value.size() ? HexDigit(value[i + 1]) : -1;
-      int low = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
-      if (next == 'x' && high >= 0 && low >= 0) {
-        AppendUtf8(&parts.back(), static_cast<char32_t>(high * 16 + low));
-        i += 2;
-        continue;
-      }
-      parts.back() += next == 'n' || next == 'N' ? '\n' : next == 'r' ? '\r' : next;
-    } else if (separator && c == separator) {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
+namespace {
+
+// Appends the part of `value` that begins at `*i` up to the next
+// `separator` (none when it is 0) or the end, unescaped; `*i` is left on
+// the separator.  Runs without a backslash are appended whole.
+void AppendComponent(const std::string& value, size_t* i, char separator, std::string* part) {
+  while (*i < value.size()) {
+    size_t run = *i;
+    while (run < value.size() && value[run] != '\\' && (!separator || value[run] != separator))
+      ++run;
+    part->append(value, *i, run - *i);
+    *i = run;
+    if (run == value.size() || value[run] == separator) return;
+    if (run + 1 == value.size()) {  // a backslash at the end stays
+      *part += '\\';
+      ++*i;
+      return;
     }
+    char next = value[run + 1];
+    int high = run + 3 < value.size() ? HexDigit(value[run + 2]) : -1;
+    int low = run + 3 < value.size() ? HexDigit(value[run + 3]) : -1;
+    if (next == 'x' && high >= 0 && low >= 0) {
+      AppendUtf8(part, static_cast<char32_t>(high * 16 + low));
+      *i = run + 4;
+      continue;
+    }
+    *part += next == 'n' || next == 'N' ? '\n' : next == 'r' ? '\r' : next;
+    *i = run + 2;
   }
-  return parts;
 }
 
-std::string Text(const std::string& value) { return Components(value, '\0')[0]; }
+}  // namespace
+
+std::vector<std::string> Components(const std::string& value, char separator) {
+  std::vector<std::string> parts(1);
+  size_t i = 0;
+  for (;;) {
+    AppendComponent(value, &i, separator, &parts.back());
+    if (i >= value.size()) return parts;
+    ++i;  // the separator
+    parts.emplace_back();
+  }
+}
+
+std::string Text(const std::string& value, char separator) {
+  std::string text;
+  size_t i = 0;
+  AppendComponent(value, &i, separator, &text);
+  return text;
+}
 
 }  // namespace addrbook

@@ -57,7 +57,7 @@ int Preference(const std::string& params);
 // The components of a structured value split at `separator` (none when
 // it is 0), unescaped ("\n", "\r" and the "\x1b" of VcardEscape too).
 std::vector<std::string> Components(const std::string& value, char separator = ';');
-// A text value, unescaped.
-std::string Text(const std::string& value);
+// A text value, unescaped; with a `separator`, its first component.
+std::string Text(const std::string& value, char separator = '\0');
 
 }  // namespace addrbook

@@ -1,6 +1,7 @@
 #include "text/encoding.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace addrbook {
 namespace {
@@ -79,8 +80,24 @@ bool NextCharacter(const std::string& text, size_t* i, char32_t* code) {
   return false;
 }
 
+namespace {
+
+// Where the first byte beyond ASCII is, or the size: ASCII is the same
+// text in every encoding, so most text needs no conversion.
+size_t AsciiPrefix(const std::string& text) {
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {  // eight bytes at a time
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
 bool IsUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
+  for (size_t i = AsciiPrefix(text); i < text.size();) {
     char32_t code;
     if (!DecodeUtf8(text, &i, &code)) return false;
   }
@@ -101,6 +118,7 @@ std::optional<Encoding> ParseEncoding(const std::string& name) {
 }
 
 std::string ToUtf8(const std::string& text, Encoding encoding) {
+  if (AsciiPrefix(text) == text.size()) return text;
   std::string out;
   if (encoding == Encoding::kUtf8) {
     for (size_t i = 0; i < text.size();) {
@@ -120,6 +138,7 @@ std::string ToUtf8(const std::string& text, Encoding encoding) {
 
 std::optional<std::string> FromUtf8(const std::string& utf8, Encoding encoding,
                                     std::string* error) {
+  if (AsciiPrefix(utf8) == utf8.size()) return utf8;
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     size_t start = i;

@@ -13,6 +13,9 @@
 #include <iostream>
 #include <streambuf>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace addrbook {
 
@@ -200,5 +203,14 @@ std::string VariableName(const std::string& name) { return "$" + name; }
 std::optional<std::string> LibraryPath(const std::string& name, std::string*) { return name; }
 
 #endif
+
+void KeepFreedMemory() {
+#if defined(__GLIBC__)
+  // Large blocks from the heap rather than mappings of their own, and
+  // the heap's top kept when freed.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
 
 }  // namespace addrbook

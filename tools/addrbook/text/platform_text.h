@@ -44,4 +44,11 @@ std::filesystem::path FilePath(const std::string& name);
 // it has neither.  Elsewhere the name as it is.
 std::optional<std::string> LibraryPath(const std::string& name, std::string* why);
 
+// Keeps the memory of large buffers that a command frees (a file read
+// whole, the rows made of it) for its next ones instead of handing it
+// back to the system: a command runs briefly, and each page the system
+// hands out anew costs more than the memory kept (with the GNU C library;
+// elsewhere nothing changes).
+void KeepFreedMemory();
+
 }  // namespace addrbook

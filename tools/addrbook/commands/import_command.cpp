@@ -1,17 +1,16 @@
-// addrbook export: the whole book in a format of the table of formats.
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
-#include <set>
 #include <sstream>
-#include <tuple>
+#include <string_view>
+#include <unordered_set>
 
 #include "commands/commands.h"
 #include "commands/group_import.h"
@@ -21,30 +20,6 @@
 
 namespace addrbook {
 namespace {
-
-// The direct members of every group, as indexes of `entries`; nullopt
-// (reported) when a group's members cannot be read.
-std::optional<std::vector<GroupMembers>> AllGroupMembers(BookAccess& book,
-                                                         const std::vector<Entry>& entries,
-                                                         Encoding encoding) {
-  std::map<std::tuple<bool, std::string, std::string>, int> byKey;
-  for (const Entry& e : entries) {
-    byKey.emplace(std::make_tuple(e.group, e.name, e.group ? std::string() : e.address), e.index);
-  }
-  std::vector<GroupMembers> groups;
-  for (const Entry& e : entries) {
-    if (!e.group) continue;
-    GroupMembers g{e.index, {}};
-    auto members = book.Expand(e.name, false, ToUtf8(e.name, encoding));
-    if (!members) return std::nullopt;
-    for (const Entry& m : *members) {
-      auto found = byKey.find(std::make_tuple(m.group, m.name, m.address));
-      g.members.push_back(found == byKey.end() ? -1 : found->second);
-    }
-    groups.push_back(g);
-  }
-  return groups;
-}
 
 std::string Counted(size_t n, const std::string& unit) {
   std::string plural = unit == "entry" ? "entries" : unit == "alias" ? "aliases" : unit + "s";
@@ -71,26 +46,72 @@ struct Tally {
   std::vector<int> lines;
   size_t rows = 0, refused = 0, duplicates = 0;
   // What each row gives the book as a member of a group: its new entry,
-  // or the entry the book holds already.
+  // or the entry the book holds already; empty when the file has no
+  // groups.
   std::vector<std::optional<MemberRef>> entryOf;
 };
+
+// A plain entry as an import tells repeats apart: its name as shown (the
+// "%" that joins the words of a stored surname is a space) and its
+// address.  Views, of strings that outlive the set of them.
+struct HeldKey {
+  std::string_view name, address;
+};
+
+char ShownByte(char c) { return c == '%' ? ' ' : c; }
+
+struct HeldKeyHash {
+  size_t operator()(const HeldKey& key) const {
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (char c : key.name)
+      hash = (hash ^ static_cast<unsigned char>(ShownByte(c))) * 1099511628211ull;
+    hash = (hash ^ 0x100) * 1099511628211ull;  // where the name ends
+    for (char c : key.address) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return static_cast<size_t>(hash);
+  }
+};
+
+struct HeldKeyEqual {
+  bool operator()(const HeldKey& a, const HeldKey& b) const {
+    return a.address == b.address &&
+           std::equal(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                      [](char x, char y) { return ShownByte(x) == ShownByte(y); });
+  }
+};
+
+// Says what a row that goes in has to say: a name cut to fit, and on a
+// dry run the entry it would add.  Most rows of a large file say nothing.
+void SayAdded(const ImportRow& row, const BookEntry& entry, const OutputOptions& shown, bool dryRun,
+              const std::string& where) {
+  if (row.shortened.empty() && !dryRun) return;
+  std::string name = ShownText(DisplayName(entry.name), shown);
+  if (!row.shortened.empty()) {
+    std::cerr << where << row.line << ": " << name << ": " << row.shortened
+              << " left out to fit the book's " << kMaxName << " characters\n";
+  }
+  if (dryRun) std::cout << "would add " << name << " <" << ShownText(entry.address, shown) << ">\n";
+}
 
 // Sorts the rows of a file into those the book takes and those it does
 // not, each refusal reported with its line (`where` names the file).
 Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Settings& settings,
              const ImportSettings& options, const std::string& where) {
+  const std::vector<ImportRow>& rows = file.rows;
   OutputOptions shown = Shown(settings);
-  // What the book holds already, by name (as it shows) and address.
-  std::set<std::pair<std::string, std::string>> held;
+  Tally tally;
+  // What the book holds already and what the file adds, as views of the
+  // entries and of the accepted ones, which never move: room for every
+  // row is made before the first.
+  tally.accepted.reserve(rows.size());
+  std::unordered_set<HeldKey, HeldKeyHash, HeldKeyEqual> held(entries.size() + rows.size());
   for (const Entry& e : entries) {
     if (!e.group) held.insert({e.name, e.address});
   }
-  Tally tally;
-  tally.entryOf.resize(file.rows.size());
-  const size_t total = file.rows.size();
+  if (std::any_of(rows.begin(), rows.end(), [](const ImportRow& x) { return x.group; }))
+    tally.entryOf.resize(rows.size());
   bool fullSaid = false;
-  for (size_t r = 0; r < total; ++r) {
-    const ImportRow& row = file.rows[r];
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const ImportRow& row = rows[r];
     if (row.group) continue;  // made by PlanGroups
     ++tally.rows;
     size_t count = entries.size() + tally.accepted.size();
@@ -101,35 +122,28 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
       ++tally.refused;
       if (fullSaid) continue;
       fullSaid = true;
-      size_t left = static_cast<size_t>(std::count_if(file.rows.begin() + static_cast<long>(r),
-                                                      file.rows.end(),
-                                                      [](const ImportRow& x) { return !x.group; }));
+      size_t left =
+          static_cast<size_t>(std::count_if(rows.begin() + static_cast<long>(r), rows.end(),
+                                            [](const ImportRow& x) { return !x.group; }));
       std::cerr << where << row.line << ": " << kBookFull << "; " << Counted(left, file.unit)
                 << " from here on not added\n";
-    } else if (!why.empty()) {
+      continue;
+    }
+    if (!why.empty()) {
       ++tally.refused;
       std::cerr << where << row.line << ": " << ShownUtf8(why, shown) << "\n";
-    } else if (std::pair key{DisplayName(entry->name), entry->address};
-               !options.allowDuplicates && held.count(key)) {
-      ++tally.duplicates;
-      tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
-    } else {
-      tally.entryOf[r] = MemberRef{false, key.first, key.second};
-      // Shown only when said: most rows of a large file are added unsaid.
-      if (!row.shortened.empty() || options.dryRun) {
-        std::string name = ShownText(key.first, shown);
-        if (!row.shortened.empty()) {
-          std::cerr << where << row.line << ": " << name << ": " << row.shortened
-                    << " left out to fit the book's " << kMaxName << " characters\n";
-        }
-        if (options.dryRun) {
-          std::cout << "would add " << name << " <" << ShownText(entry->address, shown) << ">\n";
-        }
-      }
-      tally.accepted.push_back(std::move(*entry));
-      tally.lines.push_back(row.line);
-      held.insert(std::move(key));
+      continue;
     }
+    if (!tally.entryOf.empty())
+      tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
+    if (!options.allowDuplicates && held.count({entry->name, entry->address})) {
+      ++tally.duplicates;
+      continue;
+    }
+    SayAdded(row, *entry, shown, options.dryRun, where);
+    const BookEntry& kept = tally.accepted.emplace_back(std::move(*entry));
+    tally.lines.push_back(row.line);
+    held.insert({kept.name, kept.address});
   }
   return tally;
 }
@@ -227,28 +241,6 @@ bool ReadBytes(const std::string& path, std::string* bytes, std::string* why) {
 
 }  // namespace
 
-int ExportBook(BookAccess& book, const Settings& settings, const std::string& format,
-               bool formulaGuard, bool bom) {
-  auto entries = book.Entries(true);
-  if (!entries) return 1;
-  // The whole book or nothing: a group whose members cannot be read
-  // fails the export before a byte is written.
-  auto members = AllGroupMembers(book, *entries, settings.encoding);
-  if (!members) return book.Fail("nothing was exported");
-  std::vector<std::string> notices;
-  if (const Format* writer = FormatNamed(format)) {
-    if (bom) std::cout << "\xEF\xBB\xBF";
-    std::cout << writer->write({*entries, *members}, {settings.encoding, formulaGuard, &notices});
-  }
-  if (!std::cout.flush()) return book.Fail("the export could not be written out in full");
-  for (const std::string& notice : notices) {
-    std::cerr << "export: " << ShownUtf8(notice, Shown(settings)) << "\n";
-  }
-  if (notices.empty()) return 0;
-  std::cerr << "export: " << format << " could not carry everything as it is (said above)\n";
-  return 1;
-}
-
 int ImportFile(BookAccess& book, const Settings& settings, const std::string& path,
                const ImportSettings& options) {
   std::string bytes, error;
@@ -276,6 +268,8 @@ int ImportFile(BookAccess& book, const Settings& settings, const std::string& pa
   GroupTally groups = PlanGroups(settings, file.rows, tally.entryOf, book, entries,
                                  entries.size() + tally.accepted.size(), where);
   bool progress = IsTerminal(stderr) && file.rows.size() >= 1000 && !options.dryRun;
+  // The rows are done with: their memory serves the adds and the save.
+  std::vector<ImportRow>().swap(file.rows);
   if (!options.dryRun &&
       (!AddAll(book, tally, progress) || !AddGroups(book, groups.plans, settings.encoding))) {
     return 1;
