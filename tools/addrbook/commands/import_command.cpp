@@ -1,6 +1,7 @@
 // addrbook import: every card or row of a file added in one save, or
 // reported with its line and the reason.
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -10,7 +11,6 @@
 #include <iostream>
 #include <sstream>
 #include <string_view>
-#include <unordered_set>
 
 #include "commands/commands.h"
 #include "commands/group_import.h"
@@ -60,23 +60,52 @@ struct HeldKey {
 
 char ShownByte(char c) { return c == '%' ? ' ' : c; }
 
-struct HeldKeyHash {
-  size_t operator()(const HeldKey& key) const {
-    uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (char c : key.name)
-      hash = (hash ^ static_cast<unsigned char>(ShownByte(c))) * 1099511628211ull;
-    hash = (hash ^ 0x100) * 1099511628211ull;  // where the name ends
-    for (char c : key.address) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return static_cast<size_t>(hash);
-  }
-};
+uint64_t HashOf(const HeldKey& key) {
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (char c : key.name)
+    hash = (hash ^ static_cast<unsigned char>(ShownByte(c))) * 1099511628211ull;
+  hash = (hash ^ 0x100) * 1099511628211ull;  // where the name ends
+  for (char c : key.address) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
 
-struct HeldKeyEqual {
-  bool operator()(const HeldKey& a, const HeldKey& b) const {
-    return a.address == b.address &&
-           std::equal(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                      [](char x, char y) { return ShownByte(x) == ShownByte(y); });
+bool SameKey(const HeldKey& a, const HeldKey& b) {
+  return a.address == b.address &&
+         std::equal(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                    [](char x, char y) { return ShownByte(x) == ShownByte(y); });
+}
+
+// The keys held: open addressing over a table of at least twice as many
+// slots as keys, each slot the place of a key in `keys_` (0 for none).
+class HeldKeys {
+ public:
+  explicit HeldKeys(size_t most) : slots_(std::bit_ceil(2 * most + 2), 0) { keys_.reserve(most); }
+
+  // False when the key is held already.
+  bool Insert(const HeldKey& key) {
+    size_t mask = slots_.size() - 1;
+    for (size_t at = static_cast<size_t>(HashOf(key)) & mask;; at = (at + 1) & mask) {
+      if (slots_[at] == 0) {
+        keys_.push_back(key);
+        slots_[at] = static_cast<uint32_t>(keys_.size());
+        return true;
+      }
+      if (SameKey(keys_[slots_[at] - 1], key)) return false;
+    }
   }
+
+  bool Holds(const HeldKey& key) const {
+    size_t mask = slots_.size() - 1;
+    for (size_t at = static_cast<size_t>(HashOf(key)) & mask; slots_[at] != 0;
+         at = (at + 1) & mask) {
+      if (SameKey(keys_[slots_[at] - 1], key)) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<HeldKey> keys_;
+  std::vector<uint32_t> slots_;
 };
 
 // Says what a row that goes in has to say: a name cut to fit, and on a
@@ -100,12 +129,14 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
   OutputOptions shown = Shown(settings);
   Tally tally;
   // What the book holds already and what the file adds, as views of the
-  // entries and of the accepted ones, which never move: room for every
-  // row is made before the first.
-  tally.accepted.reserve(rows.size());
-  std::unordered_set<HeldKey, HeldKeyHash, HeldKeyEqual> held(entries.size() + rows.size());
+  // entries and of the accepted ones, which never move: room for as many
+  // as the book can take is made before the first (a row past a full
+  // book is refused).
+  size_t room = std::min(rows.size(), kMaxEntries);
+  tally.accepted.reserve(room);
+  HeldKeys held(entries.size() + room);
   for (const Entry& e : entries) {
-    if (!e.group) held.insert({e.name, e.address});
+    if (!e.group) held.Insert({e.name, e.address});
   }
   if (std::any_of(rows.begin(), rows.end(), [](const ImportRow& x) { return x.group; }))
     tally.entryOf.resize(rows.size());
@@ -136,14 +167,15 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
     }
     if (!tally.entryOf.empty())
       tally.entryOf[r] = MemberRef{false, DisplayName(entry->name), entry->address};
-    if (!options.allowDuplicates && held.count({entry->name, entry->address})) {
+    if (!options.allowDuplicates && held.Holds({entry->name, entry->address})) {
       ++tally.duplicates;
       continue;
     }
+    if (tally.accepted.size() == room) break;  // never reached: the book is full first
     SayAdded(row, *entry, shown, options.dryRun, where);
     const BookEntry& kept = tally.accepted.emplace_back(std::move(*entry));
     tally.lines.push_back(row.line);
-    held.insert({kept.name, kept.address});
+    held.Insert({kept.name, kept.address});
   }
   return tally;
 }

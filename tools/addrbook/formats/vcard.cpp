@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <string_view>
+#include <utility>
 
 #include "formats/format.h"
 #include "formats/format_support.h"
@@ -49,56 +51,121 @@ int PhoneRank(const std::string& params) {
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
+// The properties a card is read from; the others are skipped.
+enum class Known {
+  kOther,
+  kFn,
+  kN,
+  kOrg,
+  kEmail,
+  kTel,
+  kAdr,
+  kNote,
+  kProdid,
+  kKind,
+  kAbKind,
+  kShowAs,
+  kUid,
+  kMember
+};
+
+Known KnownProperty(const std::string& name) {
+  static const std::pair<std::string_view, Known> kNames[] = {
+      {"FN", Known::kFn},
+      {"N", Known::kN},
+      {"ORG", Known::kOrg},
+      {"EMAIL", Known::kEmail},
+      {"TEL", Known::kTel},
+      {"ADR", Known::kAdr},
+      {"NOTE", Known::kNote},
+      {"PRODID", Known::kProdid},
+      {"KIND", Known::kKind},
+      {"X-ADDRESSBOOKSERVER-KIND", Known::kAbKind},
+      {"X-ABSHOWAS", Known::kShowAs},
+      {"UID", Known::kUid},
+      {"MEMBER", Known::kMember},
+      {"X-ADDRESSBOOKSERVER-MEMBER", Known::kMember}};
+  for (const auto& [text, known] : kNames) {
+    if (text == name) return known;
+  }
+  return Known::kOther;
+}
+
+// A postal address: this tool's cards give the street exactly (blanks
+// alone too); others every part that is there, joined.
+std::string Postal(const std::string& value, bool own) {
+  std::vector<std::string> parts = Components(value);
+  if (own) return parts.size() > 2 ? parts[2] : std::string();
+  std::string postal;
+  for (const std::string& part : parts) {
+    std::string trimmed = Trimmed(part);
+    if (trimmed.empty()) continue;
+    if (!postal.empty()) postal += ", ";
+    postal += trimmed;
+  }
+  return postal;
+}
+
 // What one property of a card gives.
 void Take(const Property& p, CardState* card) {
-  if (p.name == "FN") {
-    card->name.formatted = Text(p.value);
-  } else if (p.name == "N") {
-    std::vector<std::string> parts = Components(p.value);
-    parts.resize(5);
-    card->name.family = parts[0];
-    card->name.given = parts[1];
-    card->name.middle = parts[2];
-    card->name.prefix = parts[3];
-    card->name.suffix = parts[4];
-  } else if (p.name == "ORG" && card->name.organisation.empty()) {
-    card->name.organisation = Text(p.value, ';');
-  } else if (p.name == "EMAIL") {
-    int rank = Preference(p.params);
-    if (rank >= card->emailRank || IsBlank(p.value)) return;
-    card->email = Text(p.value);  // the first of the most preferred
-    card->emailRank = rank;
-  } else if (p.name == "TEL") {
-    int rank = PhoneRank(p.params);
-    if (rank >= card->phoneRank || IsBlank(p.value)) return;
-    card->phone = Text(p.value);
-    card->phoneRank = rank;
-    if (std::string trimmed = Trimmed(card->phone); trimmed.compare(0, 4, "tel:") == 0)
-      card->phone = trimmed.substr(4);
-  } else if (p.name == "ADR" && card->postal.empty()) {
-    std::vector<std::string> parts = Components(p.value);
-    // This tool's cards: the street, exactly (blanks alone too).
-    if (card->own && parts.size() > 2) card->postal = parts[2];
-    // Others: every part that is there, joined.
-    for (const std::string& part : card->own ? std::vector<std::string>() : parts) {
-      if (Trimmed(part).empty()) continue;
-      if (!card->postal.empty()) card->postal += ", ";
-      card->postal += Trimmed(part);
+  NameParts& name = card->name;
+  switch (KnownProperty(p.name)) {
+    case Known::kFn:
+      name.formatted = Text(p.value);
+      break;
+    case Known::kN: {
+      std::vector<std::string> parts = Components(p.value);
+      parts.resize(5);
+      for (size_t i = 0; std::string * part :
+                         {&name.family, &name.given, &name.middle, &name.prefix, &name.suffix}) {
+        *part = std::move(parts[i++]);
+      }
+      break;
     }
-  } else if (p.name == "NOTE") {
-    card->row.comment = Text(p.value);
-  } else if (p.name == "PRODID") {
-    card->own = p.value == kOwnProductId;
-  } else if ((p.name == "KIND" || p.name == "X-ADDRESSBOOKSERVER-KIND") &&
-             Lower(p.value) == "group") {
-    card->row.group = true;
-  } else if ((p.name == "KIND" && Lower(p.value) == "org") ||
-             (p.name == "X-ABSHOWAS" && Lower(p.value) == "company")) {
-    card->name.organisationFirst = true;
-  } else if (p.name == "UID") {
-    card->row.key = UidKey(Text(p.value));
-  } else if (p.name == "MEMBER" || p.name == "X-ADDRESSBOOKSERVER-MEMBER") {
-    card->row.members.push_back(UidKey(Text(p.value)));
+    case Known::kOrg:
+      if (name.organisation.empty()) name.organisation = Text(p.value, ';');
+      break;
+    case Known::kEmail:
+      if (int rank = Preference(p.params); rank < card->emailRank && !IsBlank(p.value)) {
+        card->email = Text(p.value);  // the first of the most preferred
+        card->emailRank = rank;
+      }
+      break;
+    case Known::kTel:
+      if (int rank = PhoneRank(p.params); rank < card->phoneRank && !IsBlank(p.value)) {
+        card->phone = Text(p.value);
+        card->phoneRank = rank;
+        if (std::string trimmed = Trimmed(card->phone); trimmed.compare(0, 4, "tel:") == 0)
+          card->phone = trimmed.substr(4);
+      }
+      break;
+    case Known::kAdr:
+      if (card->postal.empty()) card->postal = Postal(p.value, card->own);
+      break;
+    case Known::kNote:
+      card->row.comment = Text(p.value);
+      break;
+    case Known::kProdid:
+      card->own = p.value == kOwnProductId;
+      break;
+    case Known::kKind:
+    case Known::kAbKind: {
+      std::string kind = Lower(p.value);
+      if (kind == "group") card->row.group = true;
+      if (kind == "org" && KnownProperty(p.name) == Known::kKind) name.organisationFirst = true;
+      break;
+    }
+    case Known::kShowAs:
+      if (Lower(p.value) == "company") name.organisationFirst = true;
+      break;
+    case Known::kUid:
+      card->row.key = UidKey(Text(p.value));
+      break;
+    case Known::kMember:
+      card->row.members.push_back(UidKey(Text(p.value)));
+      break;
+    case Known::kOther:
+      break;
   }
 }
 

@@ -159,17 +159,25 @@ void ForEachProperty(const std::string& input, const std::function<void(const Pr
       pending.value.append(content.substr(1));
       continue;
     }
-    size_t colon = content.find(':');
-    if (colon == std::string::npos) continue;
-    size_t nameEnd = content.find_first_of(";:");
+    // The name ends at the first ";" or ":", the value begins after the
+    // first ":"; a group prefix ("item1.") ends at a "." in the name.
+    size_t colon = std::string_view::npos, nameEnd = colon, dot = colon;
+    for (size_t i = 0; i < content.size() && colon == std::string_view::npos; ++i) {
+      if (content[i] == ':') colon = i;
+      if (content[i] == ';' && nameEnd == std::string_view::npos) nameEnd = i;
+      if (content[i] == '.' && nameEnd == std::string_view::npos && dot == std::string_view::npos)
+        dot = i;
+    }
+    if (colon == std::string_view::npos) continue;
+    nameEnd = std::min(nameEnd, colon);
     handOn();
     std::string_view name = content.substr(0, nameEnd);
-    if (size_t dot = name.find('.'); dot != std::string::npos) name.remove_prefix(dot + 1);
+    if (dot < nameEnd) name.remove_prefix(dot + 1);
     AssignUpper(name, &pending.name);
     AssignUpper(content.substr(nameEnd, colon - nameEnd), &pending.params);
     pending.value.assign(content.substr(colon + 1));
     pending.line = line;
-    if (pending.params.find("QUOTED-PRINTABLE") != std::string::npos) {
+    if (!pending.params.empty() && pending.params.find("QUOTED-PRINTABLE") != std::string::npos) {
       while (!pending.value.empty() && pending.value.back() == '=' && at < text.size()) {
         pending.value.pop_back();  // a soft line break
         pending.value.append(next());
