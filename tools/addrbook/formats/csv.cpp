@@ -164,9 +164,9 @@ std::string FirstPhone(const std::vector<PhoneColumn>& phones,
 ImportRow RowOf(const CsvRecord& record, const Layout& layout, const ReadOptions& options) {
   auto cell = [&](int c) {
     if (c < 0 || static_cast<size_t>(c) >= record.fields.size()) return std::string();
-    std::string value = record.fields[static_cast<size_t>(c)];
+    std::string_view value = record.fields[static_cast<size_t>(c)];
     if (options.formulaGuard) value = WithoutFormulaGuard(value);
-    return layout.own ? value : Trimmed(value);
+    return std::string(layout.own ? value : TrimmedView(value));
   };
   auto field = [&](Field f) { return cell(layout.at(f)); };
   ImportRow row;

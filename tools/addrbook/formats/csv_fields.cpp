@@ -8,9 +8,10 @@ namespace {
 
 // A field that a spreadsheet would run as a formula, or one that only a
 // guard's ' keeps from being taken for a guarded formula.
-bool StartsLikeFormula(const std::string& text) {
+bool StartsLikeFormula(std::string_view text) {
   size_t at = text.find_first_not_of('\'');
-  return at != std::string::npos && std::string("=+-@\t\r").find(text[at]) != std::string::npos;
+  return at != std::string_view::npos &&
+         std::string_view("=+-@\t\r").find(text[at]) != std::string_view::npos;
 }
 
 }  // namespace
@@ -39,9 +40,9 @@ std::string CsvLine(const std::vector<std::string>& fields, bool guard) {
   return line + "\r\n";
 }
 
-std::string WithoutFormulaGuard(const std::string& field) {
+std::string_view WithoutFormulaGuard(std::string_view field) {
   if (field.size() >= 2 && field[0] == '\'' && StartsLikeFormula(field.substr(1))) {
-    return field.substr(1);
+    field.remove_prefix(1);
   }
   return field;
 }

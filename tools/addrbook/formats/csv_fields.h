@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace addrbook {
@@ -16,7 +17,7 @@ std::string CsvField(const std::string& text, bool guard = true);
 std::string CsvLine(const std::vector<std::string>& fields, bool guard = true);
 
 // A field as it was before CsvField guarded it against formulas.
-std::string WithoutFormulaGuard(const std::string& field);
+std::string_view WithoutFormulaGuard(std::string_view field);
 
 // The separator of a CSV file: ",", ";" or tab, whichever its first line
 // holds most of outside quotes.

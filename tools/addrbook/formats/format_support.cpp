@@ -9,9 +9,11 @@
 
 namespace addrbook {
 
-std::string Trimmed(const std::string& text) {
+std::string Trimmed(const std::string& text) { return std::string(TrimmedView(text)); }
+
+std::string_view TrimmedView(std::string_view text) {
   size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
+  if (begin == std::string_view::npos) return {};
   return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 

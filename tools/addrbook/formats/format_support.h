@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/format.h"
@@ -10,6 +11,7 @@
 namespace addrbook {
 
 std::string Trimmed(const std::string& text);
+std::string_view TrimmedView(std::string_view text);
 // ASCII letters in lower case, trailing blanks taken off.
 std::string Lower(std::string text);
 // Characters (code points) of UTF-8 text.
