@@ -15,6 +15,10 @@
 #endif
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdlib>
 #endif
 
 namespace addrbook {
@@ -210,6 +214,22 @@ void KeepFreedMemory() {
   // the heap's top kept when freed.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
+void ReadyMemory(size_t bytes) {
+#if defined(__GLIBC__) && defined(MADV_POPULATE_WRITE)
+  // A block from the top of the heap, its pages made present in one call
+  // and given back to the heap, which keeps them (KeepFreedMemory).
+  constexpr uintptr_t kPage = 4096;
+  char* block = static_cast<char*>(std::malloc(bytes));
+  if (!block) return;
+  uintptr_t start = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kPage - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+  std::free(block);
+#else
+  (void)bytes;
 #endif
 }
 

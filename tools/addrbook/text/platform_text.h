@@ -51,4 +51,9 @@ std::optional<std::string> LibraryPath(const std::string& name, std::string* why
 // elsewhere nothing changes).
 void KeepFreedMemory();
 
+// Readies about `bytes` of memory for the allocations that follow: the
+// system hands out pages faster many at once than one at a time as each
+// is first touched (Linux; elsewhere nothing happens).
+void ReadyMemory(size_t bytes);
+
 }  // namespace addrbook
