@@ -74,6 +74,11 @@ TEST(Csv, ParsesQuotesCommasAndLineBreaks) {
   EXPECT_EQ(records[2].line, 4);
   EXPECT_EQ(records[2].fields, (std::vector<std::string>{"two\nlines", "x"}));
   EXPECT_EQ(records[3].line, 6);
+  // A short record after a long one: no field of the long one is left.
+  records.clear();
+  ASSERT_TRUE(ParseCsv("a,b,c\nd\n\"e\"\"\",f\n", &records, &error));
+  EXPECT_EQ(records[1].fields, (std::vector<std::string>{"d"}));
+  EXPECT_EQ(records[2].fields, (std::vector<std::string>{"e\"", "f"}));
   EXPECT_FALSE(ParseCsv("a,\"open\n", &records, &error));
   EXPECT_NE(error.find("never closed"), std::string::npos);
   EXPECT_FALSE(ParseCsv("\"a\"b\n", &records, &error));
