@@ -106,6 +106,17 @@ std::string Postal(const std::string& value, bool own) {
   return postal;
 }
 
+// N: family name, given name, middle names, prefixes, suffixes.
+void TakeNameParts(const std::string& value, NameParts* name) {
+  std::vector<std::string> parts = Components(value);
+  parts.resize(5);
+  size_t i = 0;
+  for (std::string* part :
+       {&name->family, &name->given, &name->middle, &name->prefix, &name->suffix}) {
+    *part = std::move(parts[i++]);
+  }
+}
+
 // What one property of a card gives.
 void Take(const Property& p, CardState* card) {
   NameParts& name = card->name;
@@ -113,15 +124,9 @@ void Take(const Property& p, CardState* card) {
     case Known::kFn:
       name.formatted = Text(p.value);
       break;
-    case Known::kN: {
-      std::vector<std::string> parts = Components(p.value);
-      parts.resize(5);
-      for (size_t i = 0; std::string * part :
-                         {&name.family, &name.given, &name.middle, &name.prefix, &name.suffix}) {
-        *part = std::move(parts[i++]);
-      }
+    case Known::kN:
+      TakeNameParts(p.value, &name);
       break;
-    }
     case Known::kOrg:
       if (name.organisation.empty()) name.organisation = Text(p.value, ';');
       break;
