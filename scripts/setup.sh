@@ -4,7 +4,7 @@
 set -e
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-packages="cmake g++ make libgtest-dev googletest clang clang-format libclang-rt-14-dev valgrind
+packages="cmake g++ make ninja-build libgtest-dev googletest clang clang-format libclang-rt-14-dev valgrind
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 python3
   libcli11-dev nlohmann-json3-dev libbenchmark-dev libsqlite3-dev pkg-config lld llvm locales python3-vobject python3-ldap help2man
   lintian dpkg-dev fakeroot unzip abook mutt"
