@@ -24,11 +24,21 @@ namespace ovel_test {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
+  // A directory no other test program takes: named by this process, the
+  // time and a count, and made here rather than found (test programs run
+  // two at a time and may start in one tick of the clock).
+#if defined(_WIN32)
+  unsigned long process = GetCurrentProcessId();
+#else
+  unsigned long process = static_cast<unsigned long>(getpid());
+#endif
   static std::atomic<unsigned> counter{0};
-  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path base = fs::temp_directory_path() /
-                  ("ovel-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-  fs::create_directories(base);
+  fs::path base;
+  do {
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    base = fs::temp_directory_path() / ("ovel-test-" + std::to_string(process) + "-" +
+                                        std::to_string(stamp) + "-" + std::to_string(counter++));
+  } while (!fs::create_directory(base));
   path_ = base.string();
 }
 
