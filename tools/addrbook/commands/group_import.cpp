@@ -175,7 +175,7 @@ class Planner {
 GroupTally PlanGroups(const Settings& settings, const std::vector<ImportRow>& rows,
                       const std::vector<std::optional<MemberRef>>& entryOf, BookAccess& book,
                       const std::vector<Entry>& entries, size_t count, const std::string& where) {
-  if (std::none_of(rows.begin(), rows.end(), [](const ImportRow& r) { return r.group; })) return {};
+  if (!HoldsGroups(rows)) return {};
   Planner planner(settings, rows, entryOf, where);
   // Every group first, so that a group may hold one that the file gives
   // after it.

@@ -138,8 +138,7 @@ Tally Sorted(const ImportText& file, const std::vector<Entry>& entries, const Se
   for (const Entry& e : entries) {
     if (!e.group) held.Insert({e.name, e.address});
   }
-  if (std::any_of(rows.begin(), rows.end(), [](const ImportRow& x) { return x.group; }))
-    tally.entryOf.resize(rows.size());
+  if (HoldsGroups(rows)) tally.entryOf.resize(rows.size());
   bool fullSaid = false;
   for (size_t r = 0; r < rows.size(); ++r) {
     const ImportRow& row = rows[r];

@@ -35,6 +35,14 @@ struct ImportRow {
   std::vector<std::string> labels;
 };
 
+// True when the rows of a file hold a group (most files hold none).
+inline bool HoldsGroups(const std::vector<ImportRow>& rows) {
+  for (const ImportRow& row : rows) {
+    if (row.group) return true;
+  }
+  return false;
+}
+
 struct ReadOptions {
   std::optional<Encoding> input;  // of the file; else by byte order mark or bytes
   std::string columns;            // "name=COL,address=COL,comment=COL" for CSV

@@ -49,8 +49,6 @@ int PhoneRank(const std::string& params) {
   return Preference(params) * 5 + kind;
 }
 
-bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
-
 // The properties a card is read from; the others are skipped.
 enum class Known {
   kOther,
@@ -131,13 +129,14 @@ void Take(const Property& p, CardState* card) {
       if (name.organisation.empty()) name.organisation = Text(p.value, ';');
       break;
     case Known::kEmail:
-      if (int rank = Preference(p.params); rank < card->emailRank && !IsBlank(p.value)) {
+      if (int rank = Preference(p.params);
+          rank < card->emailRank && !TrimmedView(p.value).empty()) {
         card->email = Text(p.value);  // the first of the most preferred
         card->emailRank = rank;
       }
       break;
     case Known::kTel:
-      if (int rank = PhoneRank(p.params); rank < card->phoneRank && !IsBlank(p.value)) {
+      if (int rank = PhoneRank(p.params); rank < card->phoneRank && !TrimmedView(p.value).empty()) {
         card->phone = Text(p.value);
         card->phoneRank = rank;
         if (std::string trimmed = Trimmed(card->phone); trimmed.compare(0, 4, "tel:") == 0)
@@ -154,12 +153,11 @@ void Take(const Property& p, CardState* card) {
       card->own = p.value == kOwnProductId;
       break;
     case Known::kKind:
-    case Known::kAbKind: {
-      std::string kind = Lower(p.value);
-      if (kind == "group") card->row.group = true;
-      if (kind == "org" && KnownProperty(p.name) == Known::kKind) name.organisationFirst = true;
+      if (Lower(p.value) == "org") name.organisationFirst = true;
+      [[fallthrough]];
+    case Known::kAbKind:
+      if (Lower(p.value) == "group") card->row.group = true;
       break;
-    }
     case Known::kShowAs:
       if (Lower(p.value) == "company") name.organisationFirst = true;
       break;

@@ -14,6 +14,18 @@ const char32_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026
                                   0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Where the first byte beyond ASCII is, or the size: ASCII is the same
+// text in every encoding, so most text needs no conversion.
+size_t AsciiPrefix(const std::string& text) {
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {  // eight bytes at a time
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 void AppendUtf8(std::string* out, char32_t code) {
@@ -79,22 +91,6 @@ bool NextCharacter(const std::string& text, size_t* i, char32_t* code) {
   ++*i;
   return false;
 }
-
-namespace {
-
-// Where the first byte beyond ASCII is, or the size: ASCII is the same
-// text in every encoding, so most text needs no conversion.
-size_t AsciiPrefix(const std::string& text) {
-  size_t i = 0;
-  for (uint64_t word; i + 8 <= text.size(); i += 8) {  // eight bytes at a time
-    std::memcpy(&word, text.data() + i, 8);
-    if (word & 0x8080808080808080ull) break;
-  }
-  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  return i;
-}
-
-}  // namespace
 
 bool IsUtf8(const std::string& text) {
   for (size_t i = AsciiPrefix(text); i < text.size();) {
